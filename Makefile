@@ -1,0 +1,34 @@
+# Two set-up commands:
+#   make run   Release build, then the example's first experiment into out/
+#   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
+#              then every test through ctest
+# `make bench` runs the benchmark cases (see bench/README.md).
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+ARGS ?= -P out/ -Nexp1 -B0
+
+.PHONY: run test build-release build-debug bench clean
+
+build-release:
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF
+	cmake --build build/release -j $(JOBS)
+
+run: build-release
+	@if [ -x build/release/gen ]; then \
+	  mkdir -p out && ./build/release/gen $(ARGS); \
+	else \
+	  echo "The example executable is not built yet: nothing runs."; \
+	fi
+
+build-debug:
+	cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug -DSSG_SANITIZE=ON -DSSG_TESTS=ON
+	cmake --build build/debug -j $(JOBS)
+
+test: build-debug
+	cd build/debug && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	./bench/run.sh $(BENCH_ARGS)
+
+clean:
+	rm -rf build
