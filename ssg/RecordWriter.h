@@ -1,0 +1,85 @@
+#ifndef SSG_RECORDWRITER_H
+#define SSG_RECORDWRITER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Buffered writer of one output file (.arm, .var, ...), with exact number
+// formatting and checked writes.
+//
+// Records are appended to a 256 KiB buffer and handed to the operating system
+// when it fills, so writing a record costs a few character copies and no
+// allocation. Numbers are formatted with std::to_chars, which prints exactly
+// what the C formatted output prints for the same conversion:
+//   putScientific(x)  == printf("%.10e", x)   (a stream in scientific
+//                        notation with precision 10)
+//   putGeneral(x)     == printf("%g", x)      (a stream's default format:
+//                        6 significant digits)
+// Lines end with a single line feed; nothing is translated.
+//
+// Failure policy: the file is part of the run's result, so a write, flush,
+// seek or close that fails ends the run at once with a message on standard
+// error naming the file ("Error: could not write <file>: <reason>") and exit
+// status 1. A run therefore never ends with status 0 and a truncated file.
+class RecordWriter {
+public:
+  RecordWriter() = default;
+  // Closes an open file without reporting (for early exits); call close() to
+  // complete a file.
+  ~RecordWriter();
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+
+  // Creates or truncates the file for writing. False if it cannot be opened
+  // (errno tells why); see OpenFailed.
+  bool open(const char* fileName);
+  // open(), and on failure OpenFailed(message, fileName).
+  void openOrExit(const char* fileName, const char* message);
+  bool isOpen() const { return Fd >= 0; }
+  const std::string& fileName() const { return Name; }
+
+  void putChar(char c) {
+    if (Used == Capacity)
+      drain();
+    Buffer[Used++] = c;
+  }
+  void putText(std::string_view text);
+  void putBytes(const void* bytes, std::size_t count);
+  void putUnsigned(std::uint64_t value);
+  void putSigned(std::int64_t value);
+  void putScientific(double value);
+  void putGeneral(double value);
+  // Number and line end, the common record line.
+  void putUnsignedLine(std::uint64_t value) {
+    putUnsigned(value);
+    putChar('\n');
+  }
+
+  // Writes the buffered bytes to the file.
+  void flush();
+  // Flushes, then continues writing at the start of the file (to fill in a
+  // header that was reserved with blanks).
+  void rewind();
+  // Flushes and closes the file.
+  void close();
+
+  // The exact message line given, then "  <file>: <reason from errno>", on
+  // standard error; exit status 1.
+  [[noreturn]] static void OpenFailed(const char* message, const char* fileName);
+
+private:
+  static constexpr std::size_t Capacity = 256 * 1024;
+
+  int Fd = -1;
+  std::string Name;
+  char* Buffer = nullptr;
+  std::size_t Used = 0;
+
+  // Flushes a full buffer.
+  void drain() { flush(); }
+  [[noreturn]] void writeFailed(int errorNumber);
+};
+
+#endif
