@@ -1,0 +1,47 @@
+#ifndef SSG_REWARD_H
+#define SSG_REWARD_H
+
+#include <cstdint>
+
+#include "ssg/RecordWriter.h"
+
+class PVModel;
+
+// Writer of the reward-values file (.var): a header with the name of every
+// performance variable of the reward model, one per line, then one record
+// per numbered state, in the order Calculate is called.
+//
+// Record of state n:
+// - file types 1, 3 and 5 (text): n, then for each variable its impulse
+//   value and its rate value, one number per line (6 significant digits, the
+//   stream default);
+// - any other file type (binary): n as 4 bytes, then each variable's impulse
+//   and rate value as 8-byte IEEE doubles, all little-endian.
+// The header is text in either case.
+//
+// Writing is buffered; a file that cannot be opened, written or completed
+// ends the run (RecordWriter's policy).
+class Reward {
+public:
+  PVModel* Model;
+  short FileType;
+  uint32_t NamesWritten;
+
+  // Opens (creates or truncates) the file and writes the header.
+  Reward(PVModel* model, short fileType, char* fileName);
+  // Closes the file if Close() was not called, without checking.
+  ~Reward() = default;
+  Reward(const Reward&) = delete;
+  Reward& operator=(const Reward&) = delete;
+
+  // Appends the record of state n with the values the variables hold now.
+  void Calculate(unsigned long n);
+  // Completes the file: flushes and closes it, ending the run on failure.
+  void Close();
+
+private:
+  RecordWriter File;
+  bool Binary;
+};
+
+#endif
