@@ -1,0 +1,4 @@
+#include "distributions/DistributionDefinition.h"
+
+UserDistributions TheGenerator(0, 31415);
+Distributions* TheDistribution = &TheGenerator;
