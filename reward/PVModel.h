@@ -55,15 +55,15 @@ public:
   PVModel(const PVModel&) = delete;
   PVModel& operator=(const PVModel&) = delete;
 
-  void listModels(char* name, List<BaseModelClass>* out) override;
+  void listModels(const char* name, List<BaseModelClass>* out) override;
   void CurrentState(void* buffer) override;
   void listActions(List<BaseActionClass>* out) override;
   void listGroups(List<BaseGroupClass>* out) override;
   void SetState(void* buffer) override;
   int StateSize() override;
   bool CompareState(void* a, void* b) override;
-  void listActions(char* name, List<BaseActionClass>* out) override;
-  void listSVs(char* model, char* sv, List<BaseStateVariableClass>* svs,
+  void listActions(const char* name, List<BaseActionClass>* out) override;
+  void listSVs(const char* model, const char* sv, List<BaseStateVariableClass>* svs,
                List<BaseModelClass>* models) override;
   void printState(std::ostream* os) override;
   using BaseModelClass::printState;
@@ -106,7 +106,7 @@ public:
   // Writes the .pvtype file. A file that cannot be created or written
   // completely is reported on standard error and ends the program with
   // status 1; no partial file is left behind.
-  void WritePVTypeFile(char* fileName);
+  void WritePVTypeFile(const char* fileName);
 
   void CreateTotalPVAffectsList(BaseActionClass* action);
   void MakeAffectedLists();

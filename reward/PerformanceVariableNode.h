@@ -153,6 +153,8 @@ private:
   void EnumerateModelGroups(ModelGroupClass* groups, int count, char* const* names, int numNames);
   int CountInstances(const char* model) const;
   void AddImpulseModelName(int k, const char* model);
+  void AccumulateImpulses(double t, BaseActionClass* a);
+  void CurrentImpulses(BaseActionClass* a);
 };
 
 #endif
