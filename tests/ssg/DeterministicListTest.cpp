@@ -1,0 +1,262 @@
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ssg/DeterministicList.h"
+#include "ssg/RateInfoType.h"
+
+namespace {
+
+// Writes the list into a fresh file and returns the file's bytes.
+std::string written(DeterministicList& list, OutputFileType form) {
+  const std::string path = ::testing::TempDir() + "deterministic_list_test.det";
+  {
+    std::fstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    list.writeEnablingStates(out, form);
+    EXPECT_TRUE(out.good());
+  }
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void appendLittleEndian(std::string& bytes, uint64_t value, int width) {
+  for (int i = 0; i < width; i++)
+    bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+void appendInt(std::string& bytes, int32_t value) {
+  appendLittleEndian(bytes, static_cast<uint32_t>(value), 4);
+}
+
+void appendDouble(std::string& bytes, double value) {
+  appendLittleEndian(bytes, std::bit_cast<uint64_t>(value), 8);
+}
+
+std::vector<int> states(const RateInfoType& record) {
+  return std::vector<int>(record.States, record.States + record.NumStates);
+}
+
+// The list of the file-format example: (1, 10.0), (2, 2.5), (3, 10.0).
+void fillExample(DeterministicList& list) {
+  list.insertEnablingState(1, 10.0);
+  list.insertEnablingState(2, 2.5);
+  list.insertEnablingState(3, 10.0);
+}
+
+} // namespace
+
+TEST(DeterministicListTest, OneRecordPerDistinctValueInOrderOfAppearance) {
+  DeterministicList list;
+  fillExample(list);
+  ASSERT_EQ(list.RateInfoSize, 2);
+  EXPECT_EQ(list.RateInfo[0].Value, 10.0);
+  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{1, 3}));
+  EXPECT_EQ(list.RateInfo[1].Value, 2.5);
+  EXPECT_EQ(states(list.RateInfo[1]), (std::vector<int>{2}));
+}
+
+TEST(DeterministicListTest, DuplicatePairsAreKept) {
+  DeterministicList list;
+  list.insertEnablingState(4, 1.0);
+  list.insertEnablingState(4, 1.0);
+  ASSERT_EQ(list.RateInfoSize, 1);
+  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{4, 4}));
+}
+
+TEST(DeterministicListTest, ValuesAreComparedExactly) {
+  DeterministicList list;
+  const double value = 0.1;
+  list.insertEnablingState(1, value);
+  list.insertEnablingState(2, std::nextafter(value, 1.0));
+  list.insertEnablingState(3, 0.3 - 0.2); // not exactly 0.1
+  EXPECT_EQ(list.RateInfoSize, 3);
+  const double nan = std::nan("");
+  list.insertEnablingState(4, nan);
+  list.insertEnablingState(5, nan);
+  EXPECT_EQ(list.RateInfoSize, 5); // a NaN matches nothing, not even a NaN
+}
+
+TEST(DeterministicListTest, ThirdValueDoublesRecordsKeepingContents) {
+  DeterministicList list;
+  EXPECT_EQ(list.RateInfoCapacity, 2);
+  fillExample(list);
+  EXPECT_EQ(list.RateInfoCapacity, 2);
+  list.insertEnablingState(5, 7.0);
+  EXPECT_EQ(list.RateInfoCapacity, 4);
+  ASSERT_EQ(list.RateInfoSize, 3);
+  EXPECT_EQ(list.RateInfo[0].Value, 10.0);
+  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{1, 3}));
+  EXPECT_EQ(list.RateInfo[1].Value, 2.5);
+  EXPECT_EQ(states(list.RateInfo[1]), (std::vector<int>{2}));
+  EXPECT_EQ(list.RateInfo[2].Value, 7.0);
+  EXPECT_EQ(states(list.RateInfo[2]), (std::vector<int>{5}));
+  // The moved records still grow their state lists.
+  for (int s = 10; s < 30; s++)
+    list.insertEnablingState(s, 2.5);
+  EXPECT_EQ(list.RateInfo[1].NumStates, 21);
+}
+
+TEST(DeterministicListTest, EleventhStateDoublesStateList) {
+  DeterministicList list;
+  std::vector<int> expected;
+  for (int s = 1; s <= 10; s++) {
+    list.insertEnablingState(s, 3.0);
+    expected.push_back(s);
+  }
+  EXPECT_EQ(list.RateInfo[0].StateCapacity, 10);
+  list.insertEnablingState(11, 3.0);
+  expected.push_back(11);
+  EXPECT_EQ(list.RateInfo[0].StateCapacity, 20);
+  EXPECT_EQ(list.RateInfo[0].Value, 3.0);
+  EXPECT_EQ(states(list.RateInfo[0]), expected);
+}
+
+TEST(DeterministicListTest, ManyValuesAndStatesAcrossGrowthPoints) {
+  DeterministicList list;
+  const int values = 70, perValue = 45;
+  for (int s = 1; s <= perValue; s++)
+    for (int v = 0; v < values; v++)
+      list.insertEnablingState(s * 100 + v, 0.5 * v);
+  ASSERT_EQ(list.RateInfoSize, values);
+  EXPECT_EQ(list.RateInfoCapacity, 128);
+  for (int v = 0; v < values; v++) {
+    const RateInfoType& record = list.RateInfo[v];
+    ASSERT_EQ(record.Value, 0.5 * v);
+    ASSERT_EQ(record.NumStates, perValue);
+    EXPECT_EQ(record.StateCapacity, 80);
+    for (int s = 1; s <= perValue; s++)
+      ASSERT_EQ(record.States[s - 1], s * 100 + v);
+  }
+}
+
+TEST(DeterministicListTest, ZeroCapacityListAndRecordStillGrow) {
+  DeterministicList list(0);
+  EXPECT_EQ(list.RateInfoCapacity, 0);
+  fillExample(list);
+  list.insertEnablingState(4, 1.5);
+  ASSERT_EQ(list.RateInfoSize, 3);
+  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{1, 3}));
+  EXPECT_EQ(list.RateInfo[2].Value, 1.5);
+
+  RateInfoType record(0, 4.0);
+  for (int s = 1; s <= 5; s++)
+    record.insertState(s);
+  EXPECT_EQ(states(record), (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_GE(record.StateCapacity, 5);
+
+  DeterministicList negative(-3);
+  negative.insertEnablingState(9, 1.0);
+  EXPECT_EQ(states(negative.RateInfo[0]), (std::vector<int>{9}));
+}
+
+TEST(DeterministicListTest, IncreaseStateListNeverShrinks) {
+  RateInfoType record;
+  for (int s = 1; s <= 4; s++)
+    record.insertState(s);
+  record.increaseStateList(3);
+  EXPECT_EQ(record.StateCapacity, 10);
+  record.increaseStateList(64);
+  EXPECT_EQ(record.StateCapacity, 64);
+  EXPECT_EQ(states(record), (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(DeterministicListTest, BorrowedStateListIsNotFreedButCopiedOnGrowth) {
+  int borrowed[2] = {8, 9};
+  RateInfoType record(5, 1.0);
+  delete[] record.States;
+  record.States = borrowed;
+  record.OwnsStates = false;
+  record.NumStates = 2;
+  record.StateCapacity = 2;
+  record.insertState(10);
+  EXPECT_TRUE(record.OwnsStates);
+  EXPECT_EQ(states(record), (std::vector<int>{8, 9, 10}));
+  EXPECT_EQ(borrowed[0], 8);
+  EXPECT_EQ(borrowed[1], 9);
+}
+
+TEST(DeterministicListTest, TextFileOfTheExample) {
+  DeterministicList list;
+  fillExample(list);
+  EXPECT_EQ(written(list, TEXT_FILE), "2\n"
+                                      "1.0000000000e+01\n1\n3\n0\n"
+                                      "2.5000000000e+00\n2\n0\n");
+}
+
+TEST(DeterministicListTest, TextValuesUseTenDigitsWhateverTheStreamSettings) {
+  DeterministicList list;
+  list.insertEnablingState(12, 1.0 / 3.0);
+  list.insertEnablingState(13, 1234567.0);
+  EXPECT_EQ(written(list, TEXT_FILE), "2\n"
+                                      "3.3333333333e-01\n12\n0\n"
+                                      "1.2345670000e+06\n13\n0\n");
+}
+
+TEST(DeterministicListTest, BinaryFileOfTheExample) {
+  DeterministicList list;
+  fillExample(list);
+  std::string expected;
+  appendInt(expected, 2);
+  appendDouble(expected, 10.0);
+  appendInt(expected, 1);
+  appendInt(expected, 3);
+  expected.append(2, '\0');
+  appendDouble(expected, 2.5);
+  appendInt(expected, 2);
+  expected.append(2, '\0');
+  const std::string bytes = written(list, BINARY_FILE);
+  EXPECT_EQ(bytes.size(), 4u + 8 + 4 + 4 + 2 + 8 + 4 + 2);
+  EXPECT_EQ(bytes, expected);
+  // Every form other than text is binary.
+  EXPECT_EQ(written(list, static_cast<OutputFileType>(3)), expected);
+}
+
+TEST(DeterministicListTest, BinaryFileReadsBack) {
+  DeterministicList list;
+  for (int s = 1; s <= 25; s++)
+    list.insertEnablingState(s * 3, s % 3 == 0 ? 0.75 : 1e-9 * s);
+  const std::string bytes = written(list, BINARY_FILE);
+  size_t at = 0;
+  auto take = [&](int width) {
+    uint64_t value = 0;
+    for (int i = 0; i < width; i++)
+      value |= static_cast<uint64_t>(static_cast<unsigned char>(bytes.at(at + i))) << (8 * i);
+    at += width;
+    return value;
+  };
+  ASSERT_EQ(static_cast<int32_t>(take(4)), list.RateInfoSize);
+  for (int r = 0; r < list.RateInfoSize; r++) {
+    ASSERT_EQ(std::bit_cast<double>(take(8)), list.RateInfo[r].Value);
+    for (int s = 0; s < list.RateInfo[r].NumStates; s++)
+      ASSERT_EQ(static_cast<int32_t>(take(4)), list.RateInfo[r].States[s]);
+    ASSERT_EQ(take(2), 0u);
+  }
+  EXPECT_EQ(at, bytes.size());
+}
+
+TEST(DeterministicListTest, EmptyListFiles) {
+  DeterministicList list;
+  EXPECT_EQ(written(list, TEXT_FILE), "0\n");
+  EXPECT_EQ(written(list, BINARY_FILE), std::string(4, '\0'));
+}
+
+TEST(DeterministicListTest, PrintEnablingStatesListsEveryRecord) {
+  DeterministicList list;
+  fillExample(list);
+  const std::string rule(35, '-');
+  std::ostringstream expected;
+  expected << rule << "\n"
+           << "RateInfoSize = 2\nRateInfoCapacity = 2\nValue = 10\n[0] 1\n[1] 3\n"
+           << "RateInfoSize = 2\nRateInfoCapacity = 2\nValue = 2.5\n[0] 2\n"
+           << rule << "\n";
+  ::testing::internal::CaptureStdout();
+  list.printEnablingStates();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), expected.str());
+}
