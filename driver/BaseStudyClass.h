@@ -54,13 +54,18 @@ public:
   // (runs of ':' count as one), e.g. "d:lambda:0.5:d:meo:0.02". Type letters:
   // b bool, c char, d double, f float, i int, l long, s short. A triple whose
   // letter does not match the variable's declared type (GVTypes) is reported
-  // on standard error and skipped. A null string does nothing.
+  // on standard error and skipped, and so is a value that does not parse as
+  // that type. A null string does nothing.
   void overrideGVs(char* overrides);
 
   // Ends the run (message on standard error, exit status 1) unless expNum
   // names one of the study's experiments, 0 .. NumExps - 1. A study without
   // experiments accepts only 0.
   void CheckExperimentNumber(int expNum);
+
+private:
+  // One override triple with a known type letter.
+  void ApplyOverride(char letter, char* name, char* value);
 };
 
 // The one study of the process; null until GenerateStudy.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -40,9 +41,10 @@ public:
   bool isOpen() const { return Fd >= 0; }
   const std::string& fileName() const { return Name; }
 
+  // Writing requires an open file.
   void putChar(char c) {
     if (Used == Capacity)
-      drain();
+      flush();
     Buffer[Used++] = c;
   }
   void putText(std::string_view text);
@@ -74,11 +76,9 @@ private:
 
   int Fd = -1;
   std::string Name;
-  char* Buffer = nullptr;
+  std::unique_ptr<char[]> Buffer;
   std::size_t Used = 0;
 
-  // Flushes a full buffer.
-  void drain() { flush(); }
   [[noreturn]] void writeFailed(int errorNumber);
 };
 

@@ -154,11 +154,16 @@ protected:
 private:
   // The explored state's vector, copied so that the queue may reuse its slot.
   std::vector<char> ExploredState;
-  // One state vector per chain depth: [0 .. MAX_INSTANT_DEPTH + 1].
+  // One state vector per chain depth (0 .. MAX_INSTANT_DEPTH + 1), and one
+  // more as scratch.
   std::vector<char> DepthStates;
+  // The enabled instantaneous actions at each chain depth, NumInstantActions
+  // entries per depth.
+  std::vector<BaseActionClass*> DepthActions;
 
   void ClassifyActions(int numActions);
-  char* DepthState(int depth) { return DepthStates.data() + depth * StateSize; }
+  char* DepthState(int depth) { return DepthStates.data() + size_t(depth) * StateSize; }
+  char* ScratchState() { return DepthState(MAX_INSTANT_DEPTH + 2); }
   [[noreturn]] static void UnsupportedDistribution();
 };
 

@@ -1,0 +1,41 @@
+#include <cstdlib>
+#include <iostream>
+
+#include "driver/BaseStudyClass.h"
+#include "driver/CommandLine.h"
+#include "reward/PVModel.h"
+#include "ssg/StateSpaceGen.h"
+
+// One run: parse the command line, select the experiment, build the reward
+// model and generate its state space into the output files.
+int main(int argc, char** argv) {
+  int fileType = 1;
+  char* traceFileName = nullptr;
+  commandline(argc, argv, fileType, traceFileName);
+
+  BaseStudyClass* study = GenerateStudy();
+  study->CheckExperimentNumber(ExpNum);
+  study->SetGVs(ExpNum);
+  study->PrintGlobalValues(ExpNum);
+  if (OverrideString != nullptr) {
+    study->overrideGVs(OverrideString);
+    std::cout << "Overriding global variables in ssg" << std::endl;
+  }
+
+  PVModel* model = study->GetPVModel(false);
+  StateSpaceGen* generator =
+      new StateSpaceGen(model, gExperimentPath.c_str(), gExperimentName.c_str(), flagAbsorb,
+                        hash_value, db_host, db_entity, traceFileName);
+  free(traceFileName);
+  generator->FileType = static_cast<short>(fileType);
+  generator->TraceLevel = TempTraceLevel;
+  std::cout << "SSG: SetTraceLevel: " << TempTraceLevel << std::endl;
+
+  generator->InitializeTrace();
+  generator->GenStateSpace();
+
+  DestructStudy();
+  delete generator;
+  ResetCommandLineSettings();
+  return 0;
+}

@@ -1,0 +1,128 @@
+#include "ssg/RecordWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <unistd.h>
+
+RecordWriter::~RecordWriter() {
+  if (Fd >= 0)
+    ::close(Fd);
+}
+
+bool RecordWriter::open(const char* fileName) {
+  if (Fd >= 0)
+    close();
+  Name = fileName;
+  Used = 0;
+  Fd = ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (Fd < 0)
+    return false;
+  if (!Buffer)
+    Buffer = std::make_unique<char[]>(Capacity);
+  return true;
+}
+
+void RecordWriter::openOrExit(const char* fileName, const char* message) {
+  if (!open(fileName))
+    OpenFailed(message, fileName);
+}
+
+void RecordWriter::OpenFailed(const char* message, const char* fileName) {
+  int errorNumber = errno;
+  std::cerr << message << std::endl;
+  std::cerr << "  " << fileName << ": " << std::strerror(errorNumber) << std::endl;
+  std::exit(1);
+}
+
+void RecordWriter::putText(std::string_view text) {
+  putBytes(text.data(), text.size());
+}
+
+void RecordWriter::putBytes(const void* bytes, std::size_t count) {
+  const char* from = static_cast<const char*>(bytes);
+  while (count > 0) {
+    if (Used == Capacity)
+      flush();
+    std::size_t n = std::min(count, Capacity - Used);
+    std::memcpy(Buffer.get() + Used, from, n);
+    Used += n;
+    from += n;
+    count -= n;
+  }
+}
+
+// Every conversion below needs at most 32 characters ("%.10e" of a double is
+// at most 18), so one check for room precedes the conversion.
+void RecordWriter::putUnsigned(std::uint64_t value) {
+  if (Capacity - Used < 32)
+    flush();
+  char* at = Buffer.get() + Used;
+  Used += std::to_chars(at, at + 32, value).ptr - at;
+}
+
+void RecordWriter::putSigned(std::int64_t value) {
+  if (Capacity - Used < 32)
+    flush();
+  char* at = Buffer.get() + Used;
+  Used += std::to_chars(at, at + 32, value).ptr - at;
+}
+
+void RecordWriter::putScientific(double value) {
+  if (Capacity - Used < 32)
+    flush();
+  char* at = Buffer.get() + Used;
+  Used += std::to_chars(at, at + 32, value, std::chars_format::scientific, 10).ptr - at;
+}
+
+void RecordWriter::putGeneral(double value) {
+  if (Capacity - Used < 32)
+    flush();
+  char* at = Buffer.get() + Used;
+  Used += std::to_chars(at, at + 32, value, std::chars_format::general, 6).ptr - at;
+}
+
+void RecordWriter::flush() {
+  if (Fd < 0) {
+    Used = 0;
+    return;
+  }
+  std::size_t done = 0;
+  while (done < Used) {
+    ssize_t n = ::write(Fd, Buffer.get() + done, Used - done);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      writeFailed(errno);
+    }
+    if (n == 0)
+      writeFailed(EIO);
+    done += static_cast<std::size_t>(n);
+  }
+  Used = 0;
+}
+
+void RecordWriter::rewind() {
+  flush();
+  if (Fd >= 0 && ::lseek(Fd, 0, SEEK_SET) < 0)
+    writeFailed(errno);
+}
+
+void RecordWriter::close() {
+  if (Fd < 0)
+    return;
+  flush();
+  int fd = Fd;
+  Fd = -1;
+  if (::close(fd) != 0)
+    writeFailed(errno);
+}
+
+void RecordWriter::writeFailed(int errorNumber) {
+  std::cerr << "Error: could not write " << Name << ": " << std::strerror(errorNumber) << std::endl;
+  std::exit(1);
+}

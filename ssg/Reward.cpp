@@ -1,0 +1,58 @@
+#include "ssg/Reward.h"
+
+#include <bit>
+#include <cstring>
+
+#include "reward/PVModel.h"
+#include "reward/PerformanceVariableNode.h"
+
+namespace {
+
+// Little-endian bytes of an unsigned 32-bit value or a double.
+void PutLittleEndian(RecordWriter& file, const void* value, std::size_t size) {
+  if constexpr (std::endian::native == std::endian::little) {
+    file.putBytes(value, size);
+  } else {
+    const unsigned char* bytes = static_cast<const unsigned char*>(value);
+    for (std::size_t i = size; i > 0; i--)
+      file.putChar(static_cast<char>(bytes[i - 1]));
+  }
+}
+
+} // namespace
+
+Reward::Reward(PVModel* model, short fileType, char* fileName)
+    : Model(model), FileType(fileType), NamesWritten(0),
+      Binary(!(fileType == 1 || fileType == 3 || fileType == 5)) {
+  File.openOrExit(fileName, "Could not open file dude");
+  for (int i = 0; i < Model->NumPVs; i++) {
+    File.putText(Model->PVList[i]->Name);
+    File.putChar('\n');
+    NamesWritten++;
+  }
+}
+
+void Reward::Calculate(unsigned long n) {
+  PerformanceVariableNode** pvs = Model->PVList;
+  int count = Model->NumPVs;
+  if (!Binary) {
+    File.putUnsignedLine(n);
+    for (int i = 0; i < count; i++) {
+      File.putGeneral(pvs[i]->ImpulseValue);
+      File.putChar('\n');
+      File.putGeneral(pvs[i]->RewardValue);
+      File.putChar('\n');
+    }
+    return;
+  }
+  uint32_t number = static_cast<uint32_t>(n);
+  PutLittleEndian(File, &number, sizeof number);
+  for (int i = 0; i < count; i++) {
+    PutLittleEndian(File, &pvs[i]->ImpulseValue, sizeof(double));
+    PutLittleEndian(File, &pvs[i]->RewardValue, sizeof(double));
+  }
+}
+
+void Reward::Close() {
+  File.close();
+}
