@@ -53,9 +53,13 @@ public:
     // Sizes must be equal (asserted); copies the bytes.
     State& operator=(const State& other) override;
     LocalState& operator=(const LocalState& other);
-    void SetState(const BaseModelClass* m) override;
+    void SetState(const BaseModelClass* m) const override;
     void GetState(const BaseModelClass* m) override;
     char* GetStatePtr() override { return StateBytes; }
+
+  private:
+    // Bytes allocated for StateBytes (its size at construction).
+    int capacity;
   };
 
   // Everything zero or null.

@@ -25,7 +25,7 @@ public:
   virtual State& operator=(const State& other) = 0;
   virtual ~State();
   // Restores model m from the saved state.
-  virtual void SetState(const BaseModelClass* m) = 0;
+  virtual void SetState(const BaseModelClass* m) const = 0;
   // Captures the current state of model m.
   virtual void GetState(const BaseModelClass* m) = 0;
   virtual char* GetStatePtr() = 0;
