@@ -57,8 +57,9 @@ PerformanceVariableNode::PerformanceVariableNode()
       NumVarModelPairs(0), NumImpulses(0), ImpulseModelCounts(nullptr),
       ImpulseWorkerCounts(nullptr), ImpulseActionModelInstances(nullptr), Impulses(nullptr),
       ImpulseWorkers(nullptr), ImpulseActions(nullptr), ImpulseModelNames(nullptr),
-      ModelNames(nullptr), NumModelNames(0), ImpulseModelGroups(nullptr), VarModelPairCapacity(0),
-      ModelNameCapacity(0), ImpulseCapacity(0) {}
+      ModelNames(nullptr), NumModelNames(0), ImpulseModelGroups(nullptr),
+      ImpulseModelNameCapacity(nullptr), VarModelPairCapacity(0), ModelNameCapacity(0),
+      ImpulseCapacity(0) {}
 
 PerformanceVariableNode::~PerformanceVariableNode() {
   delete[] Name;
@@ -90,6 +91,7 @@ PerformanceVariableNode::~PerformanceVariableNode() {
   delete[] ImpulseWorkers;
   delete[] ImpulseModelNames;
   delete[] ImpulseModelGroups;
+  delete[] ImpulseModelNameCapacity;
   delete[] ImpulseModelCounts;
   delete[] ImpulseWorkerCounts;
   delete[] ImpulseActionModelInstances;
@@ -128,6 +130,7 @@ void PerformanceVariableNode::Initialize(const char* name, RewardType type, int 
     ImpulseActions = new ActionModelPairClass[maxImpulses];
     ImpulseModelNames = new char**[maxImpulses]();
     ImpulseModelGroups = new ModelGroupClass*[maxImpulses]();
+    ImpulseModelNameCapacity = new int[maxImpulses]();
     ImpulseCapacity = maxImpulses;
   }
 }
@@ -177,8 +180,10 @@ void PerformanceVariableNode::AddImpulse(const char* action, const char* model,
     assert(NumImpulses < ImpulseCapacity && "more impulses than declared");
     k = NumImpulses;
     Impulses[k] = impulse;
-    if (impulse->MaxModels > 0)
+    if (impulse->MaxModels > 0) {
       ImpulseModelNames[k] = new char*[impulse->MaxModels]();
+      ImpulseModelNameCapacity[k] = impulse->MaxModels;
+    }
     NumImpulses++;
   }
   ImpulseActions[k].SetPair(action, model);
@@ -204,16 +209,18 @@ void PerformanceVariableNode::AddImpulseModelDependency(const char* model, int k
 }
 
 // Appends a model name to impulse k. The table starts with the impulse's
-// MaxModels entries and grows by one when a further name arrives (the model
+// MaxModels entries and doubles when a further name arrives (the model
 // owning the triggering action may come on top of the declared names).
 void PerformanceVariableNode::AddImpulseModelName(int k, const char* model) {
   int count = ImpulseModelCounts[k];
-  if (count >= Impulses[k]->MaxModels) {
-    char** grown = new char*[count + 1]();
+  if (count >= ImpulseModelNameCapacity[k]) {
+    int capacity = count > 0 ? 2 * count : 1;
+    char** grown = new char*[capacity]();
     for (int j = 0; j < count; j++)
       grown[j] = ImpulseModelNames[k][j];
     delete[] ImpulseModelNames[k];
     ImpulseModelNames[k] = grown;
+    ImpulseModelNameCapacity[k] = capacity;
   }
   ImpulseModelNames[k][count] = CopyName(model);
   ImpulseModelCounts[k] = count + 1;

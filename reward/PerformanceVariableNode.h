@@ -77,6 +77,8 @@ public:
   // Per impulse: one model group per impulse worker (same enumeration as
   // ModelGroups, over the impulse's model names and then the action's model).
   ModelGroupClass** ImpulseModelGroups;
+  // Per impulse: allocated entries of its ImpulseModelNames table.
+  int* ImpulseModelNameCapacity;
   // Capacities fixed by Initialize.
   int VarModelPairCapacity;
   int ModelNameCapacity;
