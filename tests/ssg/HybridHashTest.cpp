@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "ssg/HybridHash.h"
+
+namespace {
+
+constexpr uint32_t NotFound = 0xFFFFFFFFu;
+
+// An 8-byte vector that encodes n.
+std::vector<char> Vector(uint32_t n, size_t size = 8) {
+  std::vector<char> v(size, 0);
+  std::memcpy(v.data(), &n, std::min(size, sizeof n));
+  return v;
+}
+
+TEST(HybridHashTest, LookupOnEmptyTableFindsNothing) {
+  HybridHash table(nullptr, 8, 131071, 1000, 5, 128, 0.5);
+  auto v = Vector(7);
+  EXPECT_EQ(table.Lookup(v.data()), NotFound);
+  EXPECT_EQ(table.RehashCount, 0u);
+  EXPECT_EQ(table.LastArray, 0u);
+}
+
+TEST(HybridHashTest, KeyFoldsFiveByteChunks) {
+  // Chunk words 1048578 and 98304 (then two zero chunks); two non-zero words
+  // among the first three give the multiplier 16.
+  HybridHash table(nullptr, 18, 131071, 1000, 5, 128, 0.5);
+  std::vector<char> v(18, 0);
+  v[0] = 1;
+  v[4] = 2;
+  v[6] = 3;
+  EXPECT_EQ(table.getHashKey(v.data(), 4325341), ((1048578u * 16u) ^ 98304u) % 4325341u);
+  EXPECT_EQ(table.getHashKey(v.data(), 4325341), 3899529u);
+  EXPECT_EQ(second_shift, 16);
+}
+
+TEST(HybridHashTest, KeyTakesBytesAsSignedChars) {
+  // A last chunk holding the single byte 255 is the word 0xFFFFFFFF.
+  HybridHash table(nullptr, 6, 131071, 1000, 5, 128, 0.5);
+  std::vector<char> v(6, 0);
+  v[5] = static_cast<char>(255);
+  EXPECT_EQ(table.getHashKey(v.data(), 4325341), 0xFFFFFFFFu % 4325341u);
+}
+
+TEST(HybridHashTest, MultiplierFollowsTheNumberOfNonZeroChunks) {
+  // 30 bytes: six chunks, five before the last. With c non-zero leading
+  // chunks the multiplier is 16 (c <= 2), 8 (3, 4), 4 (5).
+  HybridHash table(nullptr, 30, 131071, 1000, 5, 128, 0.5);
+  const int expected[] = {16, 16, 16, 8, 8, 4};
+  for (int c = 0; c <= 5; c++) {
+    std::vector<char> v(30, 0);
+    for (int j = 0; j < c; j++)
+      v[j * 5] = 1;
+    table.getHashKey(v.data(), 131071);
+    EXPECT_EQ(second_shift, expected[c]) << c << " non-zero chunks";
+  }
+}
+
+TEST(HybridHashTest, ShortVectorsGetKeysThatDependOnTheirBytes) {
+  for (size_t size = 1; size <= 5; size++) {
+    HybridHash table(nullptr, size, 131071, 1000, 5, 128, 0.5);
+    std::vector<uint64_t> keys;
+    for (int b = 1; b <= 20; b++) {
+      std::vector<char> v(size, 0);
+      v[size - 1] = static_cast<char>(b);
+      uint64_t key = table.getHashKey(v.data(), 131071);
+      EXPECT_LT(key, 131071u);
+      keys.push_back(key);
+    }
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(std::unique(keys.begin(), keys.end()), keys.end()) << "size " << size;
+
+    // And every such state is stored and found under its own number.
+    for (uint32_t n = 1; n <= 20; n++) {
+      std::vector<char> v(size, 0);
+      v[size - 1] = static_cast<char>(n);
+      table.Insert(v.data(), n);
+    }
+    for (uint32_t n = 1; n <= 20; n++) {
+      std::vector<char> v(size, 0);
+      v[size - 1] = static_cast<char>(n);
+      EXPECT_EQ(table.Lookup(v.data()), n);
+    }
+  }
+}
+
+TEST(HybridHashTest, TwoVectorsWithTheSameKeyAreBothFound) {
+  // 6-byte vectors whose first chunk words are 1 and 1 + 131071 (the bytes
+  // are base-32 digits of the word): equal keys for table size 131071.
+  HybridHash table(nullptr, 6, 131071, 1000, 5, 128, 0.5);
+  std::vector<char> a = {0, 0, 0, 0, 1, 0};
+  std::vector<char> b = {0, 4, 0, 0, 0, 0};
+  ASSERT_EQ(table.getHashKey(a.data(), 131071), table.getHashKey(b.data(), 131071));
+  table.Insert(a.data(), 1);
+  table.Insert(b.data(), 2);
+  EXPECT_EQ(table.Lookup(a.data()), 1u);
+  EXPECT_EQ(table.Lookup(b.data()), 2u);
+  std::vector<char> c = {0, 0, 0, 0, 2, 0};
+  EXPECT_EQ(table.Lookup(c.data()), NotFound);
+}
+
+TEST(HybridHashTest, GrowsPastLoadFactorKeepsNumbers) {
+  // From the smallest size at load factor 0.5: number 65536 grows the table to
+  // 393209 entries, number 196605 to 786419.
+  HybridHash table(nullptr, 8, 131071, 1000, 5, 255, 0.5);
+  const uint32_t total = 200000;
+  for (uint32_t n = 1; n <= total; n++) {
+    auto v = Vector(n * 2654435761u);
+    table.Insert(v.data(), n);
+    if (n == 65535)
+      EXPECT_EQ(table.HashTableSize, 131071u);
+    if (n == 65536)
+      EXPECT_EQ(table.HashTableSize, 393209u);
+    if (n == 196604)
+      EXPECT_EQ(table.HashTableSize, 393209u);
+    if (n == 196605)
+      EXPECT_EQ(table.HashTableSize, 786419u);
+  }
+  EXPECT_EQ(table.RehashCount, 2u);
+  EXPECT_EQ(table.InsertCount, total);
+  for (uint32_t n = 1; n <= total; n++) {
+    auto v = Vector(n * 2654435761u);
+    ASSERT_EQ(table.Lookup(v.data()), n);
+  }
+  auto absent = Vector((total + 1) * 2654435761u);
+  EXPECT_EQ(table.Lookup(absent.data()), NotFound);
+}
+
+TEST(HybridHashTest, BlocksAreAddedWhenANumberReachesTheNextBlock) {
+  HybridHash table(nullptr, 8, 131071, 100000, 5, 128, 0.5);
+  for (uint32_t n = 1; n < 100000; n++) {
+    auto v = Vector(n);
+    table.Insert(v.data(), n);
+  }
+  EXPECT_EQ(table.LastArray, 0u);
+  auto last = Vector(100000);
+  table.Insert(last.data(), 100000);
+  EXPECT_EQ(table.LastArray, 1u);
+  // Number 100000 is at position 0 of block 1.
+  EXPECT_EQ(table.StoredState(100000), table.StateArrays[1]);
+  EXPECT_EQ(std::memcmp(table.StateArrays[1], last.data(), 8), 0);
+  EXPECT_EQ(table.StoredState(99999), table.StateArrays[0] + 99999 * 8);
+  for (uint32_t n : {1u, 99999u, 100000u}) {
+    auto v = Vector(n);
+    EXPECT_EQ(table.Lookup(v.data()), n);
+  }
+}
+
+TEST(HybridHashTest, FullLoadFactorStillFindsRoomForEveryState) {
+  // At load factor 1 the table is filled completely before it grows; a probe
+  // path without an empty entry must grow the table rather than loop.
+  HybridHash table(nullptr, 8, 131071, 1000, 5, 255, 1.0);
+  const uint32_t total = 140000;
+  for (uint32_t n = 1; n <= total; n++) {
+    auto v = Vector(n * 40503u);
+    table.Insert(v.data(), n);
+  }
+  EXPECT_GT(table.HashTableSize, 131071u);
+  for (uint32_t n = 1; n <= total; n++) {
+    auto v = Vector(n * 40503u);
+    ASSERT_EQ(table.Lookup(v.data()), n);
+  }
+}
+
+TEST(HybridHashTest, DamagedEntryIsClearedAndNotFound) {
+  HybridHash table(nullptr, 8, 131071, 1000, 5, 128, 0.5);
+  auto v = Vector(42);
+  uint64_t key = table.getHashKey(v.data(), 131071);
+  table.HashTable[key] = (7u << 24) | 3u; // block 7 does not exist
+  EXPECT_EQ(table.Lookup(v.data()), NotFound);
+  EXPECT_EQ(table.HashTable[key], 0u);
+}
+
+TEST(HybridHashTest, StoreLimitFollowsTheParameters) {
+  EXPECT_EQ(HybridHash(nullptr, 2, 131071, 100000, 5, 128, 0.5).MaxState(), 12799999u);
+  // Block indices have 8 bits and numbers 24 bits.
+  EXPECT_EQ(HybridHash(nullptr, 2, 131071, 10, 5, 300, 0.5).MaxState(), 2559u);
+  EXPECT_EQ(HybridHash(nullptr, 2, 131071, 100000, 5, 255, 0.5).MaxState(), 16777215u);
+}
+
+TEST(HybridHashDeathTest, NumberingPastTheStoreLimitStopsTheRun) {
+  // Three blocks of ten vectors hold the numbers 1 to 29.
+  HybridHash table(nullptr, 4, 131071, 10, 5, 3, 0.5);
+  for (uint32_t n = 1; n <= 29; n++) {
+    auto v = Vector(n, 4);
+    table.Insert(v.data(), n);
+  }
+  for (uint32_t n = 1; n <= 29; n++) {
+    auto v = Vector(n, 4);
+    ASSERT_EQ(table.Lookup(v.data()), n);
+  }
+  auto next = Vector(30, 4);
+  EXPECT_EXIT(table.Insert(next.data(), 30), testing::ExitedWithCode(1),
+              "too many states: the state table holds at most 29 states \\(3 blocks of 10 state "
+              "vectors, state numbers stored in 24 bits\\); state 30 cannot be numbered");
+}
+
+TEST(HybridHashTest, ReleasedTableKeepsTheStoredVectors) {
+  HybridHash table(nullptr, 8, 131071, 1000, 5, 128, 0.5);
+  auto v = Vector(5);
+  table.Insert(v.data(), 1);
+  table.ReleaseTable();
+  EXPECT_EQ(table.HashTable, nullptr);
+  EXPECT_EQ(table.HashTableSize, 0u);
+  EXPECT_EQ(std::memcmp(table.StoredState(1), v.data(), 8), 0);
+}
+
+} // namespace

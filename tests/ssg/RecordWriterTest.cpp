@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "ssg/RecordWriter.h"
+#include "tests/ssg/GenHarness.h"
+
+namespace {
+
+const double Samples[] = {0.0,
+                          -0.0,
+                          1.0,
+                          0.1,
+                          0.75,
+                          1.0 / 3.0,
+                          2.0 / 3.0,
+                          123456.5,
+                          999999.5,
+                          1e-5,
+                          0.0001,
+                          1e100,
+                          -2.5e-300,
+                          5e-324,
+                          std::numeric_limits<double>::max(),
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(),
+                          0.30000000000000004,
+                          9.99999999995e-3};
+
+std::string Printf(const char* format, double value) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+TEST(RecordWriterTest, NumbersMatchTheCFormattedOutput) {
+  ScratchDir dir;
+  std::string name = dir.file("w");
+  std::string expected;
+  {
+    RecordWriter writer;
+    ASSERT_TRUE(writer.open(name.c_str()));
+    for (double v : Samples) {
+      writer.putScientific(v);
+      writer.putChar(' ');
+      writer.putGeneral(v);
+      writer.putChar('\n');
+      expected += Printf("%.10e", v) + " " + Printf("%g", v) + "\n";
+    }
+    writer.putUnsigned(18446744073709551615ull);
+    writer.putChar(' ');
+    writer.putSigned(-9223372036854775807ll - 1);
+    expected += "18446744073709551615 -9223372036854775808";
+    writer.close();
+  }
+  EXPECT_EQ(ReadFile(name), expected);
+}
+
+TEST(RecordWriterTest, RewindOverwritesTheReservedHeader) {
+  ScratchDir dir;
+  std::string name = dir.file("w");
+  RecordWriter writer;
+  ASSERT_TRUE(writer.open(name.c_str()));
+  writer.putText("1\n          \nbody\n");
+  writer.rewind();
+  writer.putText("1\n42\n");
+  writer.close();
+  // "1\n42\n" covers the type line and the first three of the ten blanks.
+  EXPECT_EQ(ReadFile(name), "1\n42\n" + std::string(7, ' ') + "\nbody\n");
+}
+
+TEST(RecordWriterTest, LongOutputCrossesTheBufferIntact) {
+  ScratchDir dir;
+  std::string name = dir.file("w");
+  std::string expected;
+  RecordWriter writer;
+  ASSERT_TRUE(writer.open(name.c_str()));
+  for (unsigned i = 0; i < 100000; i++) {
+    writer.putUnsignedLine(i);
+    expected += std::to_string(i) + "\n";
+  }
+  std::string block(300000, 'x');
+  writer.putText(block);
+  expected += block;
+  writer.close();
+  EXPECT_EQ(ReadFile(name), expected);
+}
+
+TEST(RecordWriterTest, OpenReportsAFileThatCannotBeCreated) {
+  RecordWriter writer;
+  EXPECT_FALSE(writer.open("/nonexistent-directory/w"));
+  EXPECT_FALSE(writer.isOpen());
+}
+
+TEST(RecordWriterDeathTest, WriteFailureStopsTheRunNamingTheFile) {
+  auto run = [] {
+    RecordWriter writer;
+    writer.open("/dev/full");
+    writer.putText("some text\n");
+    writer.close();
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "Error: could not write /dev/full: No space left on device");
+}
+
+} // namespace

@@ -1,0 +1,503 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "model/PostselectGroup.h"
+#include "ssg/HybridHash.h"
+#include "tests/ssg/GenHarness.h"
+
+namespace {
+
+using Transitions = std::vector<std::pair<unsigned long, std::string>>;
+
+// Counts the occurrences of `what` in `text`.
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    n++;
+  return n;
+}
+
+TEST(StateSpaceGenTest, SingleStateWithoutActivitiesIsOneEmptyRecord) {
+  auto* san = new SmallSAN;
+  san->add("p", 3);
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  std::string out = Generate(&model, dir);
+
+  std::string arm = ReadFile(dir.file("t.arm"));
+  EXPECT_EQ(arm, "1\n1\n" + std::string(61, ' ') + "\n1\n0\n");
+  EXPECT_EQ(ReadFile(dir.file("t.var")), "1\n");
+  EXPECT_NE(out.find("_$1$\nGenerated: 1 states\n"), std::string::npos) << out;
+  EXPECT_EQ(Count(out, "absorbing state"), 0);
+}
+
+TEST(StateSpaceGenTest, AbsorbingStatesAreReportedOnceEachWithTheFlag) {
+  // 1 -> 2 -> 3, where 3 enables nothing.
+  for (short flag : {0, 1}) {
+    auto* san = new SmallSAN;
+    int p = san->add("p", 0);
+    auto* step = san->activity("step");
+    step->enabled = [san, p] { return san->mark(p) < 2; };
+    step->rate = [] { return 1.0; };
+    step->fire = [san, p] { san->mark(p)++; };
+    san->finish();
+    SmallPVModel model(san);
+    ScratchDir dir;
+    std::string out = Generate(&model, dir, flag);
+    EXPECT_EQ(Count(out, "absorbing state\n"), flag == 1 ? 1 : 0) << out;
+    ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+    EXPECT_EQ(arm.count, 3u);
+    EXPECT_TRUE(arm.transitions[3].empty());
+  }
+}
+
+TEST(StateSpaceGenTest, ParallelTransitionsToOneTargetAreMerged) {
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  auto* a = san->activity("a");
+  a->enabled = [san, p] { return san->mark(p) == 0; };
+  a->rate = [] { return 0.5; };
+  a->fire = [san, p] { san->mark(p) = 1; };
+  auto* b = san->activity("b");
+  b->enabled = [san, p] { return san->mark(p) == 0; };
+  b->rate = [] { return 0.25; };
+  b->fire = [san, p] { san->mark(p) = 1; };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 2u);
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, "7.5000000000e-01"}}));
+  EXPECT_TRUE(arm.transitions[2].empty());
+}
+
+TEST(StateSpaceGenTest, TransitionsAreWrittenInIncreasingTargetOrderWithSelfLoops) {
+  // From state 1 (p=0) the activities reach, in this order: p=2 (new, state
+  // 2), state 1 itself, p=1 (new, state 3), and p=2 again.
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  const double rates[] = {1.0, 2.0, 4.0, 8.0};
+  const short targets[] = {2, 0, 1, 2};
+  for (int i = 0; i < 4; i++) {
+    auto* a = san->activity(("a" + std::to_string(i)).c_str());
+    a->enabled = [san, p] { return san->mark(p) == 0; };
+    a->rate = [rate = rates[i]] { return rate; };
+    a->fire = [san, p, t = targets[i]] { san->mark(p) = t; };
+  }
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.states, (std::vector<unsigned long>{1, 2, 3}));
+  EXPECT_EQ(arm.transitions[1], (Transitions{{1, Sci(2.0)}, {2, Sci(1.0 + 8.0)}, {3, Sci(4.0)}}));
+}
+
+TEST(StateSpaceGenTest, ZeroRateTransitionIsDroppedAndItsTargetNotNumbered) {
+  // a (rate 0) would reach p=1; b (rate 2) reaches p=2, from which c (rate 0)
+  // and d (rate 3) both reach p=1: p=1 is numbered only through d.
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  auto* a = san->activity("a");
+  a->enabled = [san, p] { return san->mark(p) == 0; };
+  a->rate = [] { return 0.0; };
+  a->fire = [san, p] { san->mark(p) = 1; };
+  auto* b = san->activity("b");
+  b->enabled = [san, p] { return san->mark(p) == 0; };
+  b->rate = [] { return 2.0; };
+  b->fire = [san, p] { san->mark(p) = 2; };
+  auto* c = san->activity("c");
+  c->enabled = [san, p] { return san->mark(p) == 2; };
+  c->rate = [] { return 0.0; };
+  c->fire = [san, p] { san->mark(p) = 1; };
+  auto* d = san->activity("d");
+  d->enabled = [san, p] { return san->mark(p) == 2; };
+  d->rate = [] { return 3.0; };
+  d->fire = [san, p] { san->mark(p) = 1; };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 3u);
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(2.0)}}));
+  EXPECT_EQ(arm.transitions[2], (Transitions{{3, Sci(3.0)}}));
+}
+
+// A timed activity "go" (rate 2) moves phase 0 -> 1; instantaneous activities
+// enabled in phase 1 lead on. Returns the model for more activities.
+struct ChainModel {
+  SmallSAN* san = new SmallSAN;
+  int phase = san->add("phase", 0);
+  int where = san->add("where", 0);
+  ChainModel() {
+    auto* go = san->activity("go");
+    go->enabled = [s = san, ph = phase] { return s->mark(ph) == 0; };
+    go->rate = [] { return 2.0; };
+    go->fire = [s = san, ph = phase] { s->mark(ph) = 1; };
+  }
+  // Instantaneous: enabled in phase `from`, moves to phase `to` and sets
+  // where = mark.
+  FunctionActivity* instant(const char* name, short from, short to, short mark) {
+    auto* a = san->activity(name, INSTANTANEOUS);
+    a->enabled = [s = san, ph = phase, from] { return s->mark(ph) == from; };
+    a->fire = [s = san, ph = phase, w = where, to, mark] {
+      s->mark(ph) = to;
+      s->mark(w) = mark;
+    };
+    return a;
+  }
+};
+
+TEST(StateSpaceGenTest, SingleInstantaneousActivityPassesTheTimedRateOn) {
+  ChainModel m;
+  m.instant("i", 1, 2, 7);
+  m.san->finish();
+  SmallPVModel model(m.san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 2u); // the vanishing phase-1 state is never numbered
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(2.0)}}));
+}
+
+TEST(StateSpaceGenTest, CompetingInstantaneousActivitiesSplitByWeight) {
+  ChainModel m;
+  m.instant("light", 1, 2, 1)->weight = 1.0;
+  m.instant("heavy", 1, 2, 2)->weight = 3.0;
+  m.san->finish();
+  SmallPVModel model(m.san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 3u);
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(0.25 * 2.0)}, {3, Sci(0.75 * 2.0)}}));
+}
+
+TEST(StateSpaceGenTest, OnlyTheHighestRankedInstantaneousActivityFires) {
+  // "high" leads to where = 2, from which "onward" (rate 3) leads to one more
+  // state; "low" would lead to where = 1, a dead end. Listing "low" first
+  // makes sure the rank, not the order, decides.
+  ChainModel m;
+  m.instant("low", 1, 2, 1)->rank = 1;
+  m.instant("high", 1, 2, 2)->rank = 2;
+  auto* onward = m.san->activity("onward");
+  onward->enabled = [s = m.san, w = m.where] { return s->mark(w) == 2; };
+  onward->rate = [] { return 3.0; };
+  onward->fire = [s = m.san, w = m.where] { s->mark(w) = 3; };
+  m.san->finish();
+  SmallPVModel model(m.san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 3u);
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(2.0)}}));
+  EXPECT_EQ(arm.transitions[2], (Transitions{{3, Sci(3.0)}}));
+}
+
+TEST(StateSpaceGenTest, TwoChainsReachingOneStateAreSummed) {
+  // Phase 1 branches (weights 1 and 1) to phases 3 and 4, which both end in
+  // the same stable state (phase 2, where 5); a third branch of weight 2 ends
+  // elsewhere.
+  ChainModel m;
+  m.instant("left", 1, 3, 0);
+  m.instant("right", 1, 4, 0);
+  m.instant("away", 1, 2, 6)->weight = 2.0;
+  m.instant("leftEnd", 3, 2, 5);
+  m.instant("rightEnd", 4, 2, 5);
+  m.san->finish();
+  SmallPVModel model(m.san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 3u);
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(0.25 * 2.0 + 0.25 * 2.0)}, {3, Sci(1.0)}}));
+}
+
+// A timed activity starts a chain of `length` instantaneous firings, each
+// adding 1 to a counter.
+void ChainOfLength(int length) {
+  auto* san = new SmallSAN;
+  int started = san->add("started", 0);
+  int count = san->add("count", 0);
+  auto* go = san->activity("go");
+  go->enabled = [san, started] { return san->mark(started) == 0; };
+  go->rate = [] { return 1.0; };
+  go->fire = [san, started] { san->mark(started) = 1; };
+  auto* step = san->activity("step", INSTANTANEOUS);
+  step->enabled = [san, started, count, length] {
+    return san->mark(started) == 1 && san->mark(count) < length;
+  };
+  step->fire = [san, count] { san->mark(count)++; };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 2u);
+}
+
+TEST(StateSpaceGenTest, ChainOfTwentyThreeInstantaneousFiringsIsAccepted) {
+  ChainOfLength(23);
+}
+
+TEST(StateSpaceGenDeathTest, TwentyFourthChainedFiringStopsTheRun) {
+  EXPECT_EXIT(ChainOfLength(24), testing::ExitedWithCode(1),
+              "Maximum number of zero time transition recursive firings exceeded\\(23\\)\n"
+              "Possible undetermined model.\nPlease check the model and try again");
+}
+
+TEST(StateSpaceGenDeathTest, InstantaneousCycleStopsTheRun) {
+  auto run = [] {
+    ChainModel m;
+    m.instant("there", 1, 2, 0);
+    m.instant("back", 2, 1, 0);
+    m.san->finish();
+    SmallPVModel model(m.san);
+    ScratchDir dir;
+    Generate(&model, dir);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1), "Maximum number of zero time transition");
+}
+
+TEST(StateSpaceGenDeathTest, UnstableInitialStateStops) {
+  auto run = [] {
+    auto* san = new SmallSAN;
+    int p = san->add("p", 0);
+    auto* t = san->activity("t");
+    t->enabled = [] { return true; };
+    t->rate = [] { return 1.0; };
+    auto* i = san->activity("i", INSTANTANEOUS);
+    i->enabled = [san, p] { return san->mark(p) == 0; };
+    i->fire = [san, p] { san->mark(p) = 1; };
+    san->finish();
+    SmallPVModel model(san);
+    ScratchDir dir;
+    // The message goes to standard output; show it to the death test.
+    std::cout.rdbuf(std::cerr.rdbuf());
+    StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
+    gen.InitializeTrace();
+    gen.GenStateSpace();
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "Error: The initial state is not stable, i.e., at least one instantaneous action is "
+              "enabled in that state.");
+}
+
+TEST(StateSpaceGenDeathTest, UnsupportedDistributionStopsBeforeTheArmFile) {
+  ScratchDir dir;
+  auto run = [&dir] {
+    auto* san = new SmallSAN;
+    san->add("p", 0);
+    san->activity("ok");
+    san->activity("odd", UNIFORM);
+    san->finish();
+    SmallPVModel model(san);
+    std::cout.rdbuf(std::cerr.rdbuf());
+    StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
+    gen.InitializeTrace();
+    gen.GenStateSpace();
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "Error:  Can not generate state space with Current Action Distribution Type");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("t.pvtype")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("t.arm")));
+}
+
+TEST(StateSpaceGenDeathTest, DeterministicTogetherWithErlangIsUnsupported) {
+  auto run = [] {
+    auto* san = new SmallSAN;
+    san->add("p", 0);
+    san->activity("d", DETERMINISTIC);
+    san->activity("e", ERLANG);
+    san->finish();
+    SmallPVModel model(san);
+    ScratchDir dir;
+    std::cout.rdbuf(std::cerr.rdbuf());
+    StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
+    gen.InitializeTrace();
+    gen.GenStateSpace();
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1), "Can not generate state space");
+}
+
+TEST(StateSpaceGenTest, ClassifiesActivitiesByDistribution) {
+  auto* san = new SmallSAN;
+  san->add("p", 0);
+  san->activity("e1");
+  san->activity("i1", INSTANTANEOUS);
+  san->activity("er", ERLANG);
+  san->activity("e2");
+  san->activity("i2", INSTANTANEOUS);
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
+  EXPECT_EQ(gen.MethodFlags, 5u);
+  ASSERT_EQ(gen.NumTimedActions, 3u);
+  ASSERT_EQ(gen.NumInstantActions, 2u);
+  ASSERT_EQ(gen.NumErlangActions, 1u);
+  EXPECT_STREQ(gen.TimedActions[0]->ActionName, "e1");
+  EXPECT_STREQ(gen.TimedActions[1]->ActionName, "er");
+  EXPECT_STREQ(gen.TimedActions[2]->ActionName, "e2");
+  EXPECT_STREQ(gen.InstantActions[1]->ActionName, "i2");
+  EXPECT_STREQ(gen.ErlangActions[0]->ActionName, "er");
+  EXPECT_EQ(gen.StateCounter, 1u);
+  EXPECT_EQ(gen.StateTable->InsertCount, 1u);
+}
+
+TEST(StateSpaceGenTest, ErlangActivityAgesUntilItsLastPhase) {
+  // a (rate 1) moves q 0 -> 1; e (Erlang, 2 phases, rate 5) moves p 0 -> 1.
+  // State 1 (p0 q0): a reaches state 2 (p0 q1); e is in phase 1, so it ages
+  // (a self-loop at its rate) and enters phase 2. State 2: e is ready and
+  // fires to state 3 (p1 q1), where it is disabled and reset to phase 1.
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  int q = san->add("q", 0);
+  auto* a = san->activity("a");
+  a->enabled = [san, q] { return san->mark(q) == 0; };
+  a->rate = [] { return 1.0; };
+  a->fire = [san, q] { san->mark(q) = 1; };
+  auto* e = san->activity("e", ERLANG);
+  e->phases = 2.0;
+  e->enabled = [san, p] { return san->mark(p) == 0; };
+  e->rate = [] { return 5.0; };
+  e->fire = [san, p] { san->mark(p) = 1; };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 3u);
+  EXPECT_EQ(arm.transitions[1], (Transitions{{1, Sci(5.0)}, {2, Sci(1.0)}}));
+  EXPECT_EQ(arm.transitions[2], (Transitions{{3, Sci(5.0)}}));
+  EXPECT_TRUE(arm.transitions[3].empty());
+  EXPECT_EQ(e->Phase, 1);
+}
+
+TEST(StateSpaceGenTest, ErlangActivityInAGroupAgesEveryMemberAndSharesTheRate) {
+  // e1 and e2 (Erlang, 3 phases, rates 6 and 9) belong to one group of two
+  // members. Aging e1 ages both and the aging rate is e1's rate / 2.
+  auto* san = new SmallSAN;
+  san->add("p", 0);
+  auto* e1 = san->activity("e1", ERLANG);
+  auto* e2 = san->activity("e2", ERLANG);
+  for (auto* e : {e1, e2}) {
+    e->phases = 3.0;
+    e->enabled = [] { return true; };
+  }
+  e1->rate = [] { return 6.0; };
+  e2->rate = [] { return 9.0; };
+  auto* group = new PostselectGroup(2);
+  group->setMember(e1, 0);
+  group->setMember(e2, 1);
+  san->extraGroups.push_back(group);
+  e1->GroupID = e2->GroupID = 2;
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 1u);
+  // e1 ages both (to phase 2): 3; e2 ages both (to phase 3): 4.5.
+  EXPECT_EQ(arm.transitions[1], (Transitions{{1, Sci(6.0 / 2 + 9.0 / 2)}}));
+  EXPECT_EQ(e1->Phase, 3);
+  EXPECT_EQ(e2->Phase, 3);
+}
+
+TEST(StateSpaceGenTest, ProgressLinesEveryThousandStatesAndAtTheEnd) {
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  auto* up = san->activity("up");
+  up->enabled = [san, p] { return san->mark(p) < 2499; };
+  up->rate = [] { return 1.0; };
+  up->fire = [san, p] { san->mark(p)++; };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  std::string out = Generate(&model, dir);
+  EXPECT_NE(out.find("_$1000$\n_$2000$\n_$2500$\nGenerated: 2500 states\n"), std::string::npos)
+      << out;
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.count, 2500u);
+  EXPECT_EQ(arm.states.size(), 2500u);
+  EXPECT_EQ(arm.transitions[2499], (Transitions{{2500, Sci(1.0)}}));
+}
+
+TEST(StateSpaceGenTest, FileTypeIsAlwaysWrittenAsOne) {
+  for (short type : {0, 2, 5}) {
+    auto* san = new SmallSAN;
+    san->add("p", 0);
+    san->finish();
+    SmallPVModel model(san);
+    ScratchDir dir;
+    Generate(&model, dir, 0, type);
+    EXPECT_EQ(ReadFile(dir.file("t.arm")).substr(0, 2), "1\n");
+    EXPECT_EQ(ReadFile(dir.file("t.var")), "1\n"); // text records
+  }
+}
+
+TEST(StateSpaceGenTest, VarRecordsFollowTheNumbering) {
+  // A reward model without variables: the .var file lists the state numbers
+  // in the order they were handed out.
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  for (short t : {3, 1, 2}) {
+    auto* a = san->activity("a");
+    a->enabled = [san, p] { return san->mark(p) == 0; };
+    a->rate = [] { return 1.0; };
+    a->fire = [san, p, t] { san->mark(p) = t; };
+  }
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  EXPECT_EQ(ReadFile(dir.file("t.var")), "1\n2\n3\n4\n");
+}
+
+TEST(StateSpaceGenDeathTest, ArmFileThatCannotBeOpenedStopsTheRun) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir.file("t.arm"));
+  auto run = [&dir] {
+    auto* san = new SmallSAN;
+    san->add("p", 0);
+    san->finish();
+    SmallPVModel model(san);
+    Generate(&model, dir);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "Error: Could not open state space output file\n  .*t.arm: Is a directory");
+}
+
+TEST(StateSpaceGenDeathTest, ArmFileThatCannotBeWrittenStopsTheRun) {
+  ScratchDir dir;
+  std::filesystem::create_symlink("/dev/full", dir.file("t.arm"));
+  auto run = [&dir] {
+    auto* san = new SmallSAN;
+    san->add("p", 0);
+    san->finish();
+    SmallPVModel model(san);
+    Generate(&model, dir);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "Error: could not write .*t.arm: No space left on device");
+}
+
+TEST(StateSpaceGenDeathTest, EmptyModelStops) {
+  auto run = [] {
+    auto* san = new SmallSAN;
+    san->finish();
+    SmallPVModel model(san);
+    std::cout.rdbuf(std::cerr.rdbuf());
+    StateSpaceGen gen(&model, "", "t", 0, 0.5, nullptr, nullptr, nullptr);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "The model is empty, i.e., does not have any state variables.");
+}
+
+} // namespace
