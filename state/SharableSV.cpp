@@ -59,8 +59,12 @@ void SharableSV<T>::RegisterPointer(T** location, BaseStateVariableClass* owner)
 }
 
 template <class T> void SharableSV<T>::appendAffectingAction(BaseActionClass* a) {
-  if (MainSV != this)
+  // A member hands the action to its group's main variable, so that an arc
+  // added after sharing still reaches the group's list.
+  if (MainSV != this) {
+    MainSV->appendAffectingAction(a);
     return;
+  }
   // Every owner in the group holds the group's one list, so a is added once.
   for (PointerElement<T>* e = Registrations; e != nullptr; e = e->next) {
     if (e->getOwner() != nullptr)

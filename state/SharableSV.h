@@ -54,8 +54,8 @@ public:
   void printStateVal(std::ostream* os) override;
   // Joins other's group; other must be a SharableSV<T> (asserted).
   void share(BaseStateVariableClass* other) override;
-  // On a main variable: appends a (once) to the group's affecting actions
-  // through every registration that has an owner. Ignored on a member.
+  // Appends a (once) to the group's affecting actions through every
+  // registration that has an owner; a member forwards to its main variable.
   void appendAffectingAction(BaseActionClass* a) override;
 
   // Stores ValuePtr at location, counts it and puts it at the front of the
