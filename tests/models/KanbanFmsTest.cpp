@@ -240,16 +240,16 @@ TEST(KanbanTest, RewardsRespectTheCardInvariantOfCellOne) {
 }
 
 TEST(KanbanTest, StudyListsNAndOverrideReplacesIt) {
-  const ModelRun& run = Kanban(3);
-  EXPECT_NE(run.stdoutText.find("The Global Variable values for experiment Experiment 3 are:\n"
-                                "N\tint\t3\n"),
+  const ModelRun& run = Kanban(2);
+  EXPECT_NE(run.stdoutText.find("The Global Variable values for experiment Experiment 2 are:\n"
+                                "N\tint\t2\n"),
             std::string::npos)
       << run.stdoutText;
-  // Experiment 1 with N overridden to 2 is the N = 2 chain.
-  const ModelRun& over = RunModel("kanban", "-B0 -Oi:N:2", 2);
+  // Experiment 3 with N overridden to 1 is the N = 1 chain.
+  const ModelRun& over = RunModel("kanban", "-B2 -Oi:N:1", 2);
   ExpectWellFormed(over);
-  EXPECT_EQ(over.states, 4600u);
-  EXPECT_EQ(over.transitions(), 28120ull);
+  EXPECT_EQ(over.states, 160u);
+  EXPECT_EQ(over.transitions(), 616ull);
 }
 
 TEST(KanbanTest, PvtypeNamesBothSteadyStateVariables) {
