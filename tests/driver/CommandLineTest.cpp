@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver/CommandLine.h"
+
+namespace {
+
+// Parses the arguments (after the program name) into the settings; returns
+// standard output.
+struct Parsed {
+  int fileType = 1;
+  char* traceFileName = nullptr;
+  std::string out;
+  ~Parsed() { free(traceFileName); }
+};
+
+void Parse(Parsed& p, std::vector<std::string> arguments) {
+  ResetCommandLineSettings();
+  arguments.insert(arguments.begin(), "gen");
+  std::vector<char*> argv;
+  for (std::string& a : arguments)
+    argv.push_back(a.data());
+  testing::internal::CaptureStdout();
+  commandline(static_cast<int>(argv.size()), argv.data(), p.fileType, p.traceFileName);
+  p.out = testing::internal::GetCapturedStdout();
+}
+
+class CommandLineTest : public testing::Test {
+protected:
+  void TearDown() override { ResetCommandLineSettings(); }
+};
+
+TEST_F(CommandLineTest, JoinedAndSeparateValuesAreTheSame) {
+  Parsed joined, separate;
+  Parse(joined, {"-Pout/", "-Nexp1", "-B2"});
+  std::string path = gExperimentPath, name = gExperimentName;
+  int exp = ExpNum;
+  Parse(separate, {"-P", "out/", "-N", "exp1", "-B", "2"});
+  EXPECT_EQ(path, "out/");
+  EXPECT_EQ(name, "exp1");
+  EXPECT_EQ(exp, 2);
+  EXPECT_EQ(gExperimentPath, path);
+  EXPECT_EQ(gExperimentName, name);
+  EXPECT_EQ(ExpNum, exp);
+  EXPECT_EQ(joined.out, "path=[out/]\n");
+  EXPECT_EQ(separate.out, joined.out);
+}
+
+TEST_F(CommandLineTest, EverySettingIsRead) {
+  Parsed p;
+  Parse(p, {"-P", "a/", "-Nx", "-B5", "-h0.25", "-F", "3", "-l4", "-ttrace.txt", "-shost", "-e",
+            "entity", "-Od:meo:0.5", "-a"});
+  EXPECT_EQ(gExperimentPath, "a/");
+  EXPECT_EQ(gExperimentName, "x");
+  EXPECT_EQ(ExpNum, 5);
+  EXPECT_EQ(hash_value, 0.25);
+  EXPECT_EQ(p.fileType, 3);
+  EXPECT_EQ(TempTraceLevel, 4);
+  EXPECT_STREQ(p.traceFileName, "trace.txt");
+  EXPECT_STREQ(db_host, "host");
+  EXPECT_STREQ(db_entity, "entity");
+  EXPECT_STREQ(OverrideString, "d:meo:0.5");
+  EXPECT_EQ(flagAbsorb, 1);
+  EXPECT_EQ(p.out, "path=[a/]\nTraceLevel=4\nOverrideString is d:meo:0.5\n");
+}
+
+TEST_F(CommandLineTest, DefaultsHoldWhenOptionsAreAbsent) {
+  Parsed p;
+  Parse(p, {"-Pout/", "-Nexp1", "stray"});
+  EXPECT_EQ(ExpNum, 0);
+  EXPECT_EQ(hash_value, 0.5);
+  EXPECT_EQ(flagAbsorb, 0);
+  EXPECT_EQ(TempTraceLevel, 0);
+  EXPECT_EQ(p.fileType, 1);
+  EXPECT_EQ(p.traceFileName, nullptr);
+  EXPECT_EQ(OverrideString, nullptr);
+  EXPECT_EQ(db_host, nullptr);
+  EXPECT_EQ(db_entity, nullptr);
+}
+
+TEST_F(CommandLineTest, UnknownOptionIsReportedWithTheArgumentLastConsumed) {
+  Parsed separate;
+  Parse(separate, {"-Pout/", "-Nexp1", "-x", "7", "-B1"});
+  EXPECT_EQ(separate.out, "path=[out/]\nERROR: unknown argument: 7\n");
+  EXPECT_EQ(ExpNum, 1); // parsing went on
+  Parsed joined;
+  Parse(joined, {"-Pout/", "-Nexp1", "-x7"});
+  EXPECT_EQ(joined.out, "path=[out/]\nERROR: unknown argument: -x7\n");
+}
+
+TEST_F(CommandLineTest, AbsorbFlagTakesNoValueButSwallowsAWord) {
+  Parsed last;
+  Parse(last, {"-Pout/", "-Nexp1", "-a"});
+  EXPECT_EQ(flagAbsorb, 1);
+  Parsed swallowing;
+  Parse(swallowing, {"-Pout/", "-a", "word", "-Nexp1"});
+  EXPECT_EQ(flagAbsorb, 1);
+  EXPECT_EQ(gExperimentName, "exp1");
+  EXPECT_EQ(swallowing.out, "path=[out/]\n");
+}
+
+TEST_F(CommandLineTest, LoadFactorThatDoesNotParseKeepsTheDefault) {
+  Parsed p;
+  Parse(p, {"-Pout/", "-Nexp1", "-hfast"});
+  EXPECT_EQ(hash_value, 0.5);
+  Parse(p, {"-Pout/", "-Nexp1", "-h", "1"});
+  EXPECT_EQ(hash_value, 1.0);
+}
+
+TEST_F(CommandLineTest, NumbersThatDoNotParseAreZero) {
+  Parsed p;
+  Parse(p, {"-Pout/", "-Bx", "-Fy", "-lz"});
+  EXPECT_EQ(ExpNum, 0);
+  EXPECT_EQ(p.fileType, 0);
+  EXPECT_EQ(TempTraceLevel, 0);
+}
+
+TEST_F(CommandLineTest, LastOfARepeatedOptionWins) {
+  Parsed p;
+  Parse(p, {"-sone", "-stwo", "-Oa", "-Ob", "-tx", "-ty"});
+  EXPECT_STREQ(db_host, "two");
+  EXPECT_STREQ(OverrideString, "b");
+  EXPECT_STREQ(p.traceFileName, "y");
+}
+
+using CommandLineDeathTest = CommandLineTest;
+
+TEST_F(CommandLineDeathTest, LoadFactorOutsideZeroToOneIsRejected) {
+  for (const char* value : {"1.5", "0", "-0.5", "nan"}) {
+    Parsed p;
+    EXPECT_EXIT(Parse(p, {"-Pout/", "-Nexp1", std::string("-h") + value}),
+                testing::ExitedWithCode(1),
+                std::string("-h ") + value + ": hash load factor out of range");
+  }
+}
+
+TEST_F(CommandLineDeathTest, OptionWithoutValueIsRejectedWithTheUsage) {
+  Parsed p;
+  EXPECT_EXIT(Parse(p, {"-Nexp1", "-B0", "-P"}), testing::ExitedWithCode(1),
+              "-P: this option needs a value.*\nusage:  gen -Pexperimentfilepath");
+  EXPECT_EXIT(Parse(p, {"-N", "-B0", "-Pout/"}), testing::ExitedWithCode(1),
+              "-N: this option needs a value");
+}
+
+TEST_F(CommandLineDeathTest, FewerThanThreeArgumentsPrintTheUsageAndSucceed) {
+  Parsed p;
+  EXPECT_EXIT(Parse(p, {"-P.", "-Nexp1"}), testing::ExitedWithCode(0), "");
+}
+
+} // namespace

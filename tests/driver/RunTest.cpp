@@ -1,0 +1,172 @@
+// The example executable run as a user runs it: command-line handling,
+// failures of the output files, tracing.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/driver/Subprocess.h"
+#include "tests/ssg/GenHarness.h"
+
+namespace {
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    n++;
+  return n;
+}
+
+TEST(RunTest, TwoArgumentsPrintTheUsage) {
+  RunResult run = RunProgram(GenBinary(), {"-P.", "-Nexp1"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "usage:  gen -Pexperimentfilepath -Nexperimentname -hhash_value"
+                     " -Bexperimentnumber -Ffiletype -edb_entity -sdb_macserver "
+                     " -ltrace_level[0-4] -tTraceFilename\n"
+                     "Example:  gen -P. -Nexp1 -B0\n");
+}
+
+TEST(RunTest, ExperimentNumberOutOfRangeIsRejected) {
+  ScratchDir dir;
+  // A negative number must be joined to its option: a separate "-1" would be
+  // an option of its own.
+  for (const char* exp : {"9", "6", "-1"}) {
+    RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", std::string("-B") + exp});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string("-B ") + exp +
+                           ": experiment number out of range (this study has experiments 0 to "
+                           "5)\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("exp1.arm")));
+}
+
+TEST(RunTest, OptionWithoutValueIsAnUnusableCommandLine) {
+  RunResult run = RunProgram(GenBinary(), {"-Nexp1", "-B0", "-P"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.find("-P: this option needs a value"), 0u) << run.err;
+  EXPECT_NE(run.err.find("usage:  gen"), std::string::npos);
+}
+
+TEST(RunTest, LoadFactorAboveOneIsRejected) {
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-h", "2"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("-h 2: hash load factor out of range"), std::string::npos);
+}
+
+TEST(RunTest, UnknownOptionIsReportedAndTheRunGoesOn) {
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-x", "7"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("ERROR: unknown argument: 7\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Generated: 44 states\n"), std::string::npos);
+}
+
+TEST(RunTest, FileTypeOptionStillWritesTypeOne) {
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-F", "0"});
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile(dir.file("exp1.arm")).substr(0, 5), "1\n44\n");
+  EXPECT_EQ(ReadFile(dir.file("exp1.var")).substr(0, 27), "Reliability\nAvailibility\n1\n");
+}
+
+TEST(RunTest, OverridesChangeTheRates) {
+  // meo 0.5: Activity_Repair_A's rate from a state with A failed is
+  // 1 * (0.25 * 0.5).
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-Od:meo:0.5"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("OverrideString is d:meo:0.5\n"), std::string::npos);
+  EXPECT_NE(run.out.find("meo\tdouble\t0.1\nOverriding global variables in ssg\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(ReadFile(dir.file("exp1.arm")).find("\n" + Sci(1 * (0.25 * 0.5)) + "\n"),
+            std::string::npos);
+}
+
+TEST(RunTest, OverrideOfTheWrongTypeIsSkipped) {
+  ScratchDir plain, overridden;
+  RunResult base = RunProgram(GenBinary(), {"-P", plain.path, "-Nexp1"});
+  RunResult run = RunProgram(GenBinary(), {"-P", overridden.path, "-Nexp1", "-Oi:lambda:1"});
+  ASSERT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("Override i:lambda:1 skipped: type letter i does not match the type "
+                         "double of global variable lambda"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadFile(overridden.file("exp1.arm")), ReadFile(plain.file("exp1.arm")));
+}
+
+// Each output file in turn is made unwritable (a link to /dev/full): the run
+// fails and names the file.
+TEST(RunTest, OutputFileThatCannotBeWrittenFailsTheRun) {
+  for (const char* suffix : {".arm", ".var", ".pvtype"}) {
+    ScratchDir dir;
+    std::string file = dir.file(std::string("exp1") + suffix);
+    std::filesystem::create_symlink("/dev/full", file);
+    RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1"});
+    EXPECT_EQ(run.status, 1) << suffix;
+    EXPECT_NE(run.err.find(file), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("Generated:"), std::string::npos) << suffix;
+  }
+}
+
+TEST(RunTest, MissingOutputDirectoryFailsTheRun) {
+  RunResult run = RunProgram(GenBinary(), {"-P", "/nonexistent-directory/", "-Nexp1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("/nonexistent-directory/exp1."), std::string::npos) << run.err;
+}
+
+TEST(RunTest, ArmFileThatCannotBeOpenedFailsTheRun) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir.file("exp1.arm"));
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Error: Could not open state space output file\n  " + dir.file("exp1.arm") +
+                         ": Is a directory\n");
+}
+
+TEST(RunTest, TraceFileAtLevelOneListsStatesAndFirings) {
+  ScratchDir dir;
+  std::string trace = dir.file("trace.txt");
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-l1", "-t", trace});
+  ASSERT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("TraceLevel=1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("SSG: SetTraceLevel: 1\n"), std::string::npos);
+  std::string text = ReadFile(trace);
+  EXPECT_EQ(text.find("State Number = 1\nFiring Action: FailureB\n"), 0u) << text.substr(0, 200);
+  EXPECT_EQ(Count(text, "State Number = "), 44);
+  EXPECT_GT(Count(text, "Firing Action: FailureBC\n"), 0);
+  EXPECT_EQ(Count(text, "Checking Action:"), 0);
+  EXPECT_NE(text.find("Generated: 44 states\nComputation time (user + system): "),
+            std::string::npos);
+}
+
+TEST(RunTest, TraceAtLevelFourGoesToStandardOutput) {
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-l", "4"});
+  ASSERT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("State Number = 1\nChecking Action: FailureB\nFiring Action: FailureB\n"
+                         "The rate to this state: 0.100000\n"),
+            std::string::npos);
+}
+
+TEST(RunTest, TraceFileThatCannotBeOpenedIsAWarning) {
+  ScratchDir dir;
+  RunResult run = RunProgram(
+      GenBinary(), {"-P", dir.path, "-Nexp1", "-l1", "-t", "/nonexistent-directory/trace"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("Warning: could not open trace file /nonexistent-directory/trace"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("Generated: 44 states"), std::string::npos);
+}
+
+TEST(RunTest, ResultsDatabaseHostIsAccepted) {
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-s", "db", "-e", "x"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.find("Error writing ssg experiment info"), std::string::npos);
+}
+
+} // namespace
