@@ -70,12 +70,6 @@ TEST_F(DistributionsTest, ConditionalWeibullWithShapeOneIsMemoryless) {
   EXPECT_NEAR(D.ConditionalWeibull(1.0, 2.0, 0.0), 2.0, 1e-9);
 }
 
-TEST_F(DistributionsTest, ConditionalWeibullOfAgeZeroIsWeibull) {
-  script({0.3, 0.3});
-  const double conditional = D.ConditionalWeibull(2.0, 3.0, 0.0);
-  EXPECT_NEAR(conditional, D.Weibull(2.0, 3.0), Tol);
-}
-
 TEST_F(DistributionsTest, GeometricCountsFailures) {
   script({0.2, 0.6});
   EXPECT_EQ(D.Geometric(0.5), 2.0); // ln 0.2 / ln 0.5 = 2.32
@@ -148,19 +142,6 @@ TEST_F(DistributionsTest, GammaShapeOneIsScaledExponential) {
   EXPECT_EQ(g.Draws, 1u);
 }
 
-TEST_F(DistributionsTest, GammaWithoutPositiveShapeIsNaN) {
-  script({});
-  EXPECT_TRUE(std::isnan(D.Gamma(0.0, 1.0)));
-  EXPECT_TRUE(std::isnan(D.Gamma(std::nan(""), 1.0)));
-}
-
-TEST_F(DistributionsTest, UniformAndHypoExponential) {
-  script({0.5, std::exp(-1.0), std::exp(-4.0)});
-  EXPECT_NEAR(D.Uniform(2.0, 5.0), 3.5, Tol);
-  double rates[] = {1.0, 2.0};
-  EXPECT_NEAR(D.HypoExponential(2, rates), 3.0, Tol); // 1/1 + 4/2
-}
-
 TEST_F(DistributionsTest, BinomialCountsTrialsOfCeilN) {
   ScriptedGenerator& g = script({0.1, 0.5, 0.9});
   EXPECT_EQ(D.Binomial(2.5, 0.5), 2.0); // a trial at U = p succeeds
@@ -223,15 +204,4 @@ TEST(DistributionsStatisticsTest, NormalMomentsAndNoNegativeDraws) {
   EXPECT_NEAR(variance, 4.0, 0.2);
   for (int i = 0; i < 10000; i++)
     ASSERT_GE(d.Normal(0.5, 1.0), 0.0);
-}
-
-TEST(DistributionsStatisticsTest, ExponentialAndTriangularMeans) {
-  UserDistributions d(1, 123456789);
-  double mean, variance;
-  moments(
-      40000, [&] { return d.Exponential(4.0); }, mean, variance);
-  EXPECT_NEAR(mean, 0.25, 0.01);
-  moments(
-      40000, [&] { return d.Triangular(0.0, 6.0, 3.0); }, mean, variance);
-  EXPECT_NEAR(mean, 3.0, 0.05); // (a + b + c) / 3
 }

@@ -139,18 +139,6 @@ TEST(MdkTest, FirstExperimentWritesSixStateChain) {
   EXPECT_NE(run.out.find("Generated: 6 states\n"), std::string::npos) << run.out;
 }
 
-TEST(MdkTest, ExperimentsSetTheirGlobalValues) {
-  Scratch scratch;
-  MdkRun run = RunMdk(scratch, "mdk1", "-B1");
-  ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("The Global Variable values for experiment Experiment 2 are:\n"
-                         "K\tint\t20\nlambda\tdouble\t0.9\ndelay\tdouble\t1\n"),
-            std::string::npos)
-      << run.out;
-  EXPECT_EQ(run.arm, ExpectedArm(20, 0.9));
-  EXPECT_EQ(run.det, ExpectedDet(20, 1.0));
-}
-
 TEST(MdkTest, LargestExperimentNumbersThousandAndOneStates) {
   Scratch scratch;
   MdkRun run = RunMdk(scratch, "mdk2", "-B2");

@@ -52,16 +52,6 @@ void fillExample(DeterministicList& list) {
 
 } // namespace
 
-TEST(DeterministicListTest, OneRecordPerDistinctValueInOrderOfAppearance) {
-  DeterministicList list;
-  fillExample(list);
-  ASSERT_EQ(list.RateInfoSize, 2);
-  EXPECT_EQ(list.RateInfo[0].Value, 10.0);
-  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{1, 3}));
-  EXPECT_EQ(list.RateInfo[1].Value, 2.5);
-  EXPECT_EQ(states(list.RateInfo[1]), (std::vector<int>{2}));
-}
-
 TEST(DeterministicListTest, DuplicatePairsAreKept) {
   DeterministicList list;
   list.insertEnablingState(4, 1.0);
@@ -156,47 +146,12 @@ TEST(DeterministicListTest, ZeroCapacityListAndRecordStillGrow) {
   EXPECT_EQ(states(negative.RateInfo[0]), (std::vector<int>{9}));
 }
 
-TEST(DeterministicListTest, IncreaseStateListNeverShrinks) {
-  RateInfoType record;
-  for (int s = 1; s <= 4; s++)
-    record.insertState(s);
-  record.increaseStateList(3);
-  EXPECT_EQ(record.StateCapacity, 10);
-  record.increaseStateList(64);
-  EXPECT_EQ(record.StateCapacity, 64);
-  EXPECT_EQ(states(record), (std::vector<int>{1, 2, 3, 4}));
-}
-
-TEST(DeterministicListTest, BorrowedStateListIsNotFreedButCopiedOnGrowth) {
-  int borrowed[2] = {8, 9};
-  RateInfoType record(5, 1.0);
-  delete[] record.States;
-  record.States = borrowed;
-  record.OwnsStates = false;
-  record.NumStates = 2;
-  record.StateCapacity = 2;
-  record.insertState(10);
-  EXPECT_TRUE(record.OwnsStates);
-  EXPECT_EQ(states(record), (std::vector<int>{8, 9, 10}));
-  EXPECT_EQ(borrowed[0], 8);
-  EXPECT_EQ(borrowed[1], 9);
-}
-
 TEST(DeterministicListTest, TextFileOfTheExample) {
   DeterministicList list;
   fillExample(list);
   EXPECT_EQ(written(list, TEXT_FILE), "2\n"
                                       "1.0000000000e+01\n1\n3\n0\n"
                                       "2.5000000000e+00\n2\n0\n");
-}
-
-TEST(DeterministicListTest, TextValuesUseTenDigitsWhateverTheStreamSettings) {
-  DeterministicList list;
-  list.insertEnablingState(12, 1.0 / 3.0);
-  list.insertEnablingState(13, 1234567.0);
-  EXPECT_EQ(written(list, TEXT_FILE), "2\n"
-                                      "3.3333333333e-01\n12\n0\n"
-                                      "1.2345670000e+06\n13\n0\n");
 }
 
 TEST(DeterministicListTest, BinaryFileOfTheExample) {
