@@ -1,6 +1,9 @@
 #include "models/fms/FmsSAN.h"
 
+#include <cstdlib>
 #include <initializer_list>
+#include <iostream>
+#include <limits>
 
 #include "distributions/DistributionDefinition.h"
 
@@ -16,6 +19,17 @@ constexpr double P3ServiceRate = 0.5;
 void LinkAll(std::initializer_list<FmsSAN::Slot*> slots) {
   for (FmsSAN::Slot* s : slots)
     s->Link();
+}
+
+// Markings are signed 16-bit and no place of the model ever holds more than N
+// tokens, so N must lie in 0 .. 32767.
+void CheckN(const char* model) {
+  if (N < 0 || N > std::numeric_limits<short>::max()) {
+    std::cerr << model << ": N = " << N << " is out of range: a place holds at most "
+              << std::numeric_limits<short>::max() << " tokens, so N must lie in 0 .. "
+              << std::numeric_limits<short>::max() << std::endl;
+    std::exit(1);
+  }
 }
 
 } // namespace
@@ -197,6 +211,7 @@ void FmsSAN::JoinActivity::LinkVariables() {
 // The model
 
 FmsSAN::FmsSAN() {
+  CheckN("Fms");
   Activity* actions[NumActivities] = {&tP1,    &tP2,  &tP3,  &tP12, &tP1M1, &tP2M2, &tP3M2,
                                       &tP12M3, &tP1s, &tP2s, &tP3s, &tP12s, &tM1,   &tM2,
                                       &tM3,    &tP1e, &tP1j, &tP2e, &tP2j,  &tx};

@@ -1,5 +1,8 @@
 #include "models/kanban/KanbanSAN.h"
 
+#include <cstdlib>
+#include <iostream>
+#include <limits>
 #include <string>
 
 #include "distributions/DistributionDefinition.h"
@@ -17,6 +20,17 @@ constexpr double Out4Rate = 0.9;
 
 std::string CellName(const char* stem, int cell) {
   return stem + std::to_string(cell + 1);
+}
+
+// Markings are signed 16-bit and no place of the model ever holds more than N
+// tokens, so N must lie in 0 .. 32767.
+void CheckN(const char* model) {
+  if (N < 0 || N > std::numeric_limits<short>::max()) {
+    std::cerr << model << ": N = " << N << " is out of range: a place holds at most "
+              << std::numeric_limits<short>::max() << " tokens, so N must lie in 0 .. "
+              << std::numeric_limits<short>::max() << std::endl;
+    std::exit(1);
+  }
 }
 
 } // namespace
@@ -188,6 +202,7 @@ void KanbanSAN::Out4Activity::LinkVariables() {
 // The model
 
 KanbanSAN::KanbanSAN() {
+  CheckN("Kanban");
   // Activities: group id = action index, each its own group.
   int group = 0;
   In1.ActivityInitialize("In1", group++, EXPONENTIAL, DEFAULT_POLICY, 2, 2, false);

@@ -252,6 +252,21 @@ TEST(KanbanTest, StudyListsNAndOverrideReplacesIt) {
   EXPECT_EQ(over.transitions(), 616ull);
 }
 
+// Markings are 16-bit: an N that no place could hold stops the run before
+// anything is explored.
+TEST(KanbanTest, OutOfRangeNIsRejected) {
+  for (const char* n : {"40000", "-1"}) {
+    const ModelRun& run = RunModel("kanban", std::string("-B0 -Oi:N:") + n, 2);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.stdoutText.find(std::string("Kanban: N = ") + n + " is out of range"),
+              std::string::npos)
+        << run.stdoutText;
+  }
+  const ModelRun& fms = RunModel("fms", "-B0 -Oi:N:32768", 1);
+  EXPECT_EQ(fms.status, 1);
+  EXPECT_NE(fms.stdoutText.find("Fms: N = 32768 is out of range"), std::string::npos);
+}
+
 TEST(KanbanTest, PvtypeNamesBothSteadyStateVariables) {
   EXPECT_EQ(Kanban(1).pvtype, "Version:1\nNumPV:2\n"
                               "Name:Throughput\nType:3\nNumTimes:1\nStart:0\nStop:1\n"
