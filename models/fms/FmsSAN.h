@@ -214,6 +214,8 @@ public:
   RouteActivity tP1e, tP1j, tP2e, tP2j;
   JoinActivity tx;
 
+  // The two group members every generated SAN carries; no activity is in
+  // them and they are not in the Groups table.
   PreselectGroup ImmediateGroup;
   PostselectGroup PostGroup;
 

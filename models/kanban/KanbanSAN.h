@@ -146,6 +146,8 @@ public:
   Synch23_4Activity Synch23_4;
   Out4Activity Out4;
 
+  // The two group members every generated SAN carries; no activity is in
+  // them and they are not in the Groups table.
   PreselectGroup ImmediateGroup;
   PostselectGroup PostGroup;
 
