@@ -118,15 +118,6 @@ TEST_F(AtomicModelSANTest, InitialMarkingEnablesTheThreeFailures) {
   EXPECT_DOUBLE_EQ(model.FailureC.Rate(), 3.0);
 }
 
-TEST_F(AtomicModelSANTest, EnabledKeepsPreviousEvaluation) {
-  model.FailureA.Enabled();
-  EXPECT_TRUE(model.FailureA.CurrentlyEnabled);
-  model.FailureA.Fire();
-  EXPECT_FALSE(model.FailureA.Enabled());
-  EXPECT_TRUE(model.FailureA.PreviouslyEnabled);
-  EXPECT_FALSE(model.FailureA.CurrentlyEnabled);
-}
-
 TEST_F(AtomicModelSANTest, FailureAThenRepairARestoresSystem) {
   EXPECT_EQ(model.FailureA.Fire(), &model.FailureA);
   EXPECT_EQ(MarkingOf(model), (Marking{2, 0, 3, 0, 1, 0, 1, 0, 1}));

@@ -43,14 +43,6 @@ protected:
 
 } // namespace
 
-TEST_F(RewardCalcPVModelTest, WrapsOneAtomicModel) {
-  EXPECT_STREQ(model->Name, "RewardCalcPVModel");
-  EXPECT_STREQ(child->Name, "AtomicModel");
-  EXPECT_EQ(model->StateSize(), 18);
-  EXPECT_EQ(model->UsePVStateIndex, 0);
-  EXPECT_EQ(model->numActions, 7);
-}
-
 TEST_F(RewardCalcPVModelTest, TwoVariablesWithOneWorkerEach) {
   ASSERT_EQ(model->NumPVs, 2);
   EXPECT_EQ(reliability()->ID, 0);

@@ -49,15 +49,6 @@ public:
 
 } // namespace
 
-TEST(PerformanceVariableNodeTest, ConstructionDefaults) {
-  NoWorkerNode node;
-  EXPECT_EQ(node.StartTime, -1.0);
-  EXPECT_EQ(node.StopTime, -1.0);
-  EXPECT_EQ(node.RewardValue, 0.0);
-  EXPECT_EQ(node.NumWorkers, 0);
-  EXPECT_EQ(node.Name, nullptr);
-}
-
 TEST(PerformanceVariableNodeTest, InitializeCopiesTimesAndHandsOutConsecutiveIds) {
   PerformanceVariableNode::the_id = 0;
   double start[3] = {0.0, 2.0, 5.0};

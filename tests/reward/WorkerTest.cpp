@@ -35,17 +35,6 @@ public:
 
 } // namespace
 
-TEST(PerformanceVariableWorkerTest, ConstructionDefaults) {
-  PlainWorker w;
-  EXPECT_EQ(w.References, nullptr);
-  EXPECT_EQ(w.NumReferences, 0);
-  EXPECT_EQ(w.Name, nullptr);
-  EXPECT_EQ(w.WorkerIndex, -1);
-  EXPECT_EQ(w.PVIndex, -1);
-  EXPECT_EQ(w.RewardValue, 0.0);
-  EXPECT_EQ(w.RewardSquared, 0.0);
-}
-
 TEST(PerformanceVariableWorkerTest, BaseCurrentRewardReportsAndKeepsValues) {
   PlainWorker w;
   w.RewardValue = 7.0;
@@ -68,15 +57,6 @@ TEST(PerformanceVariableWorkerTest, DefineNameCopiesAndReplaces) {
   w.DefineName("Second", 4);
   EXPECT_STREQ(w.Name, "Second");
   EXPECT_EQ(w.WorkerIndex, 4);
-}
-
-TEST(PerformanceVariableWorkerTest, ResetClearsValueAndSquare) {
-  PlainWorker w;
-  w.RewardValue = 2.0;
-  w.RewardSquared = 4.0;
-  w.Reset();
-  EXPECT_EQ(w.RewardValue, 0.0);
-  EXPECT_EQ(w.RewardSquared, 0.0);
 }
 
 TEST(InstantOfTimeTest, CurrentRewardSetsValueAndSquare) {
