@@ -30,7 +30,7 @@ void Replace(char*& setting, const char* value) {
 }
 
 bool NeedsValue(char letter) {
-  return std::strchr("PNBhFltseO", letter) != nullptr;
+  return letter != '\0' && std::strchr("PNBhFltseO", letter) != nullptr;
 }
 
 [[noreturn]] void MissingValue(const char* option) {

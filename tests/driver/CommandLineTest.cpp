@@ -91,6 +91,12 @@ TEST_F(CommandLineTest, UnknownOptionIsReportedWithTheArgumentLastConsumed) {
   EXPECT_EQ(joined.out, "path=[out/]\nERROR: unknown argument: -x7\n");
 }
 
+TEST_F(CommandLineTest, LoneDashIsAnUnknownArgument) {
+  Parsed p;
+  Parse(p, {"-Pout/", "-Nexp1", "-"});
+  EXPECT_EQ(p.out, "path=[out/]\nERROR: unknown argument: -\n");
+}
+
 TEST_F(CommandLineTest, AbsorbFlagTakesNoValueButSwallowsAWord) {
   Parsed last;
   Parse(last, {"-Pout/", "-Nexp1", "-a"});
