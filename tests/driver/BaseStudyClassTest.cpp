@@ -97,19 +97,6 @@ TEST(BaseStudyClassTest, ExperimentNamesCountFromOne) {
   RecordingStudy study;
   EXPECT_STREQ(study.GetExpName(0), "Experiment 1");
   EXPECT_STREQ(study.GetExpName(5), "Experiment 6");
-  EXPECT_EQ(study.GetNumGVs(), 3);
-  EXPECT_STREQ(study.GetGVName(1), "rate");
-  EXPECT_STREQ(study.GetGVType(2), "short");
-  EXPECT_EQ(study.GetNumExps(), 4);
-}
-
-TEST(BaseStudyClassTest, BaseStudyHasNeutralOperations) {
-  BaseStudyClass study;
-  EXPECT_EQ(study.GetPVModel(false), nullptr);
-  EXPECT_EQ(study.GetGVValue(const_cast<char*>("x")), nullptr);
-  testing::internal::CaptureStdout();
-  study.SetGVs(0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "basestudyclass::SetGVs\n");
 }
 
 TEST(BaseStudyClassDeathTest, ExperimentNumberOutsideTheStudyIsRejected) {

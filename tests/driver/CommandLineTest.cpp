@@ -143,17 +143,4 @@ TEST_F(CommandLineDeathTest, LoadFactorOutsideZeroToOneIsRejected) {
   }
 }
 
-TEST_F(CommandLineDeathTest, OptionWithoutValueIsRejectedWithTheUsage) {
-  Parsed p;
-  EXPECT_EXIT(Parse(p, {"-Nexp1", "-B0", "-P"}), testing::ExitedWithCode(1),
-              "-P: this option needs a value.*\nusage:  gen -Pexperimentfilepath");
-  EXPECT_EXIT(Parse(p, {"-N", "-B0", "-Pout/"}), testing::ExitedWithCode(1),
-              "-N: this option needs a value");
-}
-
-TEST_F(CommandLineDeathTest, FewerThanThreeArgumentsPrintTheUsageAndSucceed) {
-  Parsed p;
-  EXPECT_EXIT(Parse(p, {"-P.", "-Nexp1"}), testing::ExitedWithCode(0), "");
-}
-
 } // namespace

@@ -48,21 +48,6 @@ TEST(RunTest, OptionWithoutValueIsAnUnusableCommandLine) {
   EXPECT_NE(run.err.find("usage:  gen"), std::string::npos);
 }
 
-TEST(RunTest, LoadFactorAboveOneIsRejected) {
-  ScratchDir dir;
-  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-h", "2"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("-h 2: hash load factor out of range"), std::string::npos);
-}
-
-TEST(RunTest, UnknownOptionIsReportedAndTheRunGoesOn) {
-  ScratchDir dir;
-  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-x", "7"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("ERROR: unknown argument: 7\n"), std::string::npos);
-  EXPECT_NE(run.out.find("Generated: 44 states\n"), std::string::npos);
-}
-
 TEST(RunTest, FileTypeOptionStillWritesTypeOne) {
   ScratchDir dir;
   RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-F", "0"});
@@ -85,20 +70,6 @@ TEST(RunTest, OverridesChangeTheRates) {
             std::string::npos);
 }
 
-TEST(RunTest, OverrideOfTheWrongTypeIsSkipped) {
-  ScratchDir plain, overridden;
-  RunResult base = RunProgram(GenBinary(), {"-P", plain.path, "-Nexp1"});
-  RunResult run = RunProgram(GenBinary(), {"-P", overridden.path, "-Nexp1", "-Oi:lambda:1"});
-  ASSERT_EQ(run.status, 0);
-  EXPECT_NE(run.err.find("Override i:lambda:1 skipped: type letter i does not match the type "
-                         "double of global variable lambda"),
-            std::string::npos)
-      << run.err;
-  EXPECT_EQ(ReadFile(overridden.file("exp1.arm")), ReadFile(plain.file("exp1.arm")));
-}
-
-// Each output file in turn is made unwritable (a link to /dev/full): the run
-// fails and names the file.
 TEST(RunTest, OutputFileThatCannotBeWrittenFailsTheRun) {
   for (const char* suffix : {".arm", ".var", ".pvtype"}) {
     ScratchDir dir;
@@ -115,15 +86,6 @@ TEST(RunTest, MissingOutputDirectoryFailsTheRun) {
   RunResult run = RunProgram(GenBinary(), {"-P", "/nonexistent-directory/", "-Nexp1"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("/nonexistent-directory/exp1."), std::string::npos) << run.err;
-}
-
-TEST(RunTest, ArmFileThatCannotBeOpenedFailsTheRun) {
-  ScratchDir dir;
-  std::filesystem::create_directory(dir.file("exp1.arm"));
-  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "Error: Could not open state space output file\n  " + dir.file("exp1.arm") +
-                         ": Is a directory\n");
 }
 
 TEST(RunTest, TraceFileAtLevelOneListsStatesAndFirings) {
@@ -160,13 +122,6 @@ TEST(RunTest, TraceFileThatCannotBeOpenedIsAWarning) {
             std::string::npos)
       << run.err;
   EXPECT_NE(run.out.find("Generated: 44 states"), std::string::npos);
-}
-
-TEST(RunTest, ResultsDatabaseHostIsAccepted) {
-  ScratchDir dir;
-  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-s", "db", "-e", "x"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out.find("Error writing ssg experiment info"), std::string::npos);
 }
 
 } // namespace

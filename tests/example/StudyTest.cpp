@@ -68,17 +68,6 @@ TEST_F(StudyTest, OverridesChangeOnlyTheNamedVariable) {
             "!! setStudySetStudy::OverrideGVValue: Global Variable mu does not exist.\n");
 }
 
-TEST_F(StudyTest, GlobalVariablesAreReachedByName) {
-  BaseStudyClass* study = GenerateStudy();
-  char name[] = "meo";
-  EXPECT_EQ(study->GetGVValue(name), &meo);
-  char unknown[] = "mu";
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(study->GetGVValue(unknown), nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "!! setStudySetStudy::GetGVValue: Global Variable mu does not exist.\n");
-}
-
 TEST_F(StudyTest, OneStudyPerProcessUntilDestructed) {
   BaseStudyClass* first = GenerateStudy();
   EXPECT_EQ(GenerateStudy(), first);

@@ -90,21 +90,4 @@ TEST(RecordWriterTest, LongOutputCrossesTheBufferIntact) {
   EXPECT_EQ(ReadFile(name), expected);
 }
 
-TEST(RecordWriterTest, OpenReportsAFileThatCannotBeCreated) {
-  RecordWriter writer;
-  EXPECT_FALSE(writer.open("/nonexistent-directory/w"));
-  EXPECT_FALSE(writer.isOpen());
-}
-
-TEST(RecordWriterDeathTest, WriteFailureStopsTheRunNamingTheFile) {
-  auto run = [] {
-    RecordWriter writer;
-    writer.open("/dev/full");
-    writer.putText("some text\n");
-    writer.close();
-  };
-  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
-              "Error: could not write /dev/full: No space left on device");
-}
-
 } // namespace

@@ -142,18 +142,4 @@ TEST(RewardDeathTest, FileThatCannotBeOpenedStopsTheRun) {
               "Could not open file dude\n  /nonexistent-directory/r.var: No such file");
 }
 
-TEST(RewardDeathTest, FileThatCannotBeWrittenStopsTheRun) {
-  TwoVariables m;
-  ScratchDir dir;
-  std::string name = dir.file("r.var");
-  std::filesystem::create_symlink("/dev/full", name);
-  auto run = [&] {
-    Reward writer(m.model, 1, name.data());
-    writer.Calculate(1);
-    writer.Close();
-  };
-  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
-              "could not write .*r.var: No space left on device");
-}
-
 } // namespace

@@ -63,6 +63,16 @@ public:
     return a;
   }
 
+  // An activity enabled while place p holds `from`; it sets p to `to`.
+  FunctionActivity* move(const char* name, int p, short from, short to, double rate,
+                         Distribution distribution = EXPONENTIAL) {
+    FunctionActivity* a = activity(name, distribution);
+    a->enabled = [this, p, from] { return mark(p) == from; };
+    a->rate = [rate] { return rate; };
+    a->fire = [this, p, to] { mark(p) = to; };
+    return a;
+  }
+
   // Groups: the activities (each its own group), then extraGroups.
   void finish() {
     std::vector<BaseStateVariableClass*> p(places.begin(), places.end());

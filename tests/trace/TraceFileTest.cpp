@@ -16,16 +16,6 @@ struct StringTrace {
   explicit StringTrace(int level) { file.setTraceLevel(level); }
 };
 
-TEST(TraceFileTest, ConstructorsSetTheirLevels) {
-  TraceFile none;
-  EXPECT_EQ(none.getTraceLevel(), 1);
-  EXPECT_EQ(none.outStream, nullptr);
-  std::ostringstream text;
-  TraceFileTarvekSSG onStream(&text);
-  EXPECT_EQ(onStream.getTraceLevel(), 0);
-  EXPECT_EQ(onStream.outStream, &text);
-}
-
 TEST(TraceFileTest, MessagesAboveTheLevelAreNotWritten) {
   StringTrace t(3);
   t.file.printStr(4, "four");
@@ -138,18 +128,6 @@ TEST(TraceFileTest, FileThatCannotBeOpenedWarnsAndWritesNothing) {
   file.setTraceLevel(4);
   file.printStr(1, "nothing happens");
   file.printHeader(nullptr);
-}
-
-TEST(TraceFileTest, NamedFileReceivesTheTrace) {
-  ScratchDir dir;
-  std::string name = dir.file("trace.txt");
-  {
-    TraceFileTarvekSSG file(name.c_str());
-    file.setTraceLevel(1);
-    file.printStr(1, "State Number = 1");
-    file.printStr(2, "hidden");
-  }
-  EXPECT_EQ(ReadFile(name), "State Number = 1\n");
 }
 
 } // namespace
