@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <set>
+#include <typeinfo>
 
 #include "model/Activity.h"
 #include "model/StandardErrors.h"
@@ -79,10 +80,29 @@ void SANModel::initializeSANModelNow(const char* name, int numPlaces,
 
 void SANModel::SetPlaces(BaseStateVariableClass** places) {
   copyPointers(Places, places, numSVs - numReadOnlyPlaces);
+  LayoutValid = false;
 }
 
 void SANModel::SetReadOnlyPlaces(BaseStateVariableClass** readOnly) {
   copyPointers(ReadOnlyPlaces, readOnly, numReadOnlyPlaces);
+  LayoutValid = false;
+}
+
+const SANModel::PlaceSlot* SANModel::PlaceLayout() {
+  const int count = numSVs - numReadOnlyPlaces;
+  if (LayoutValid && Layout.size() == static_cast<std::size_t>(count > 0 ? count : 0))
+    return Layout.data();
+  Layout.clear();
+  for (int i = 0; i < count; i++) {
+    BaseStateVariableClass* place = Places[i];
+    // A derived type may override the state operations: only these two are
+    // known to hold exactly one short at ValuePtr.
+    const std::type_info& type = typeid(*place);
+    bool plain = type == typeid(Place) || type == typeid(SharableSV<short>);
+    Layout.push_back({place, plain ? static_cast<SharableSV<short>*>(place) : nullptr});
+  }
+  LayoutValid = true;
+  return Layout.data();
 }
 
 void SANModel::SetActions(Activity** acts) {
@@ -105,9 +125,17 @@ void SANModel::listModels(const char* name, List<BaseModelClass>* out) {
 void SANModel::CurrentState(void* buf) {
   char* position = static_cast<char*>(buf);
   const int count = numSVs - numReadOnlyPlaces;
+  const PlaceSlot* slots = PlaceLayout();
   for (int i = 0; i < count; i++) {
     BaseStateVariableClass* place = Places[i];
-    if (!place->shared) {
+    if (place->shared)
+      continue;
+    if (place == slots[i].variable && slots[i].plain != nullptr) {
+      std::memcpy(position, slots[i].plain->ValuePtr, sizeof(short));
+      position += sizeof(short);
+    } else {
+      if (place != slots[i].variable)
+        LayoutValid = false;
       place->CurrentState(position);
       position += place->StateSize();
     }
@@ -117,9 +145,17 @@ void SANModel::CurrentState(void* buf) {
 void SANModel::SetState(void* buf) {
   char* position = static_cast<char*>(buf);
   const int count = numSVs - numReadOnlyPlaces;
+  const PlaceSlot* slots = PlaceLayout();
   for (int i = 0; i < count; i++) {
     BaseStateVariableClass* place = Places[i];
-    if (!place->shared) {
+    if (place->shared)
+      continue;
+    if (place == slots[i].variable && slots[i].plain != nullptr) {
+      std::memcpy(slots[i].plain->ValuePtr, position, sizeof(short));
+      position += sizeof(short);
+    } else {
+      if (place != slots[i].variable)
+        LayoutValid = false;
       place->SetState(position);
       position += place->StateSize();
     }
@@ -129,9 +165,18 @@ void SANModel::SetState(void* buf) {
 int SANModel::StateSize() {
   int size = 0;
   const int count = numSVs - numReadOnlyPlaces;
+  const PlaceSlot* slots = PlaceLayout();
   for (int i = 0; i < count; i++) {
-    if (Places[i]->stored)
-      size += Places[i]->StateSize();
+    BaseStateVariableClass* place = Places[i];
+    if (!place->stored)
+      continue;
+    if (place == slots[i].variable && slots[i].plain != nullptr) {
+      size += static_cast<int>(sizeof(short));
+    } else {
+      if (place != slots[i].variable)
+        LayoutValid = false;
+      size += place->StateSize();
+    }
   }
   return size;
 }

@@ -1,11 +1,14 @@
 #ifndef MODEL_SANMODEL_H
 #define MODEL_SANMODEL_H
 
+#include <vector>
+
 #include "model/BaseModelClass.h"
 #include "model/State.h"
 
 class Activity;
 class Place;
+template <class T> class SharableSV;
 
 // An atomic stochastic activity network: a flat set of places (local and
 // read-only), activities and groups, and no children. Generated models
@@ -17,7 +20,16 @@ class Place;
 // local places whose `stored` flag is set; read-only places never count.
 // CurrentState, SetState and CompareState run for every state and
 // transition of the generator: they work on the caller's buffer and never
-// allocate.
+// allocate (after the first call, which records the place layout below).
+//
+// Place layout: for every local place, whether its dynamic type is exactly
+// Place or SharableSV<short>. Such a place is read and written inline (its 2
+// bytes straight through ValuePtr) instead of through its virtual
+// operations; any other variable goes the general way. Only the array
+// entries and their types are recorded; the `shared` and `stored` flags and
+// the storage pointers are read on every call, since sharing may change them
+// at any time. The layout is rebuilt when the array is set again or an entry
+// no longer is the variable recorded for it.
 //
 // The model owns its four arrays, not the places, activities and groups.
 class SANModel : public BaseModelClass {
@@ -112,6 +124,20 @@ public:
   void SetActions(Activity** acts);
   void SetGroups(BaseGroupClass** grps);
   void PrintSANModelInfo();
+
+private:
+  // One local place as recorded in the layout: the variable, and the same
+  // variable as a 16-bit sharable value when it takes the inline path (else
+  // null).
+  struct PlaceSlot {
+    BaseStateVariableClass* variable;
+    SharableSV<short>* plain;
+  };
+  std::vector<PlaceSlot> Layout;
+  bool LayoutValid = false;
+
+  // The layout of the current Places array, recorded on first use.
+  const PlaceSlot* PlaceLayout();
 };
 
 // True when the given array equals the model's array pointer by pointer (an
