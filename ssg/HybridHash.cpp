@@ -48,6 +48,7 @@ HybridHash::HybridHash(PVModel* model, unsigned long stateSize, unsigned long ta
     MemoryAllocationError();
   AllocateBlock(0);
   KeyWords.assign(StateSize / ChunkLength + 1, 0);
+  MissState.assign(StateSize, 0);
 }
 
 HybridHash::~HybridHash() {
@@ -121,16 +122,17 @@ uint32_t HybridHash::Lookup(char* state) {
   const uint64_t step = ProbeStep(RehashCount);
   uint64_t h = getHashKey(state, static_cast<long>(HashTableSize));
   uint64_t i = 1;
+  MissValid = false;
   for (uint64_t probes = 0; probes < HashTableSize; probes++) {
     uint32_t e = HashTable[h];
     if (e == 0)
-      return NotFound;
+      return Miss(h, state);
     uint32_t n = e & NumberMask;
     uint32_t b = e >> NumberBits;
     uint32_t p = n - b * ArraySize;
     if (b > LastArray || p >= ArraySize) {
       HashTable[h] = 0; // a damaged entry: forget it
-      return NotFound;
+      return Miss(h, state);
     }
     if (SameState(StateArrays[b] + size_t(p) * StateSize, state))
       return n;
@@ -154,6 +156,21 @@ bool HybridHash::Place(uint32_t* table, uint64_t size, uint32_t rehashCount, uin
   return false;
 }
 
+uint32_t HybridHash::Miss(uint64_t h, const char* state) {
+  MissValid = true;
+  MissEntry = h;
+  MissRehashCount = RehashCount;
+  std::memcpy(MissState.data(), state, StateSize);
+  return NotFound;
+}
+
+bool HybridHash::MissEntryHolds(const char* state) const {
+  // Insertions in between only fill empty entries, and every entry before
+  // MissEntry on state's path was already in use.
+  return MissValid && MissRehashCount == RehashCount && HashTable[MissEntry] == 0 &&
+         std::memcmp(MissState.data(), state, StateSize) == 0;
+}
+
 void HybridHash::Insert(char* state, unsigned long n) {
   assert(HashTable != nullptr && "no insertion after the table was released");
   assert(n >= 1 && "state numbers start at 1");
@@ -172,11 +189,16 @@ void HybridHash::Insert(char* state, unsigned long n) {
   InsertCount++;
 
   uint32_t value = static_cast<uint32_t>(n) + (LastArray << NumberBits);
-  // A probe path without an empty entry (a table filled to its load factor
-  // of 1) is resolved by growing the table.
-  while (!Place(HashTable, HashTableSize, RehashCount,
-                getHashKey(state, static_cast<long>(HashTableSize)), value))
-    Rehash();
+  if (MissEntryHolds(state)) {
+    HashTable[MissEntry] = value;
+    MissValid = false;
+  } else {
+    // A probe path without an empty entry (a table filled to its load factor
+    // of 1) is resolved by growing the table.
+    while (!Place(HashTable, HashTableSize, RehashCount,
+                  getHashKey(state, static_cast<long>(HashTableSize)), value))
+      Rehash();
+  }
   std::memcpy(StateArrays[LastArray] + size_t(n - uint64_t(LastArray) * ArraySize) * StateSize,
               state, StateSize);
 }

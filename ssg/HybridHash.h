@@ -33,7 +33,11 @@ extern int second_shift;
 //
 // Cost: a lookup computes one key (linear in the vector size) and probes
 // until an empty entry or a match; equality is the model's CompareState,
-// called only for entries on the probe path. Memory per state: StateSize
+// called only for entries on the probe path. An insertion of the vector that
+// the last lookup did not find takes the empty entry that lookup ended on,
+// as long as the table was not rebuilt and the entry is still empty in
+// between (that entry is then exactly where a fresh probe would stop);
+// otherwise it computes the key and probes again. Memory per state: StateSize
 // bytes in the store plus 4 / LoadFactor bytes of table.
 //
 // Limit: numbers must fit in 24 bits and block indices in 8 bits, and the
@@ -93,8 +97,21 @@ public:
 private:
   // Chunk words of the key being computed (StateSize / 5 + 1 of them).
   std::vector<uint32_t> KeyWords;
+  // Where the last lookup stopped when it found nothing: the empty entry, in
+  // the table of which RehashCount, and a copy of the vector looked up.
+  // MissValid is cleared by every other lookup and by the insertion that
+  // takes the entry.
+  bool MissValid = false;
+  uint64_t MissEntry = 0;
+  uint32_t MissRehashCount = 0;
+  std::vector<char> MissState;
 
   bool SameState(const char* stored, const char* state) const;
+  // Records the entry h at which the lookup of state ended; NotFound.
+  uint32_t Miss(uint64_t h, const char* state);
+  // True when the last lookup missed `state` and its empty entry is still
+  // the end of state's probe path in the current table.
+  bool MissEntryHolds(const char* state) const;
   // Next entry of the probe sequence.
   static uint64_t NextProbe(uint64_t h, uint64_t& i, uint64_t step, uint64_t size) {
     h += i * step;

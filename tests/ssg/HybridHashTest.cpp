@@ -103,6 +103,84 @@ TEST(HybridHashTest, TwoVectorsWithTheSameKeyAreBothFound) {
   EXPECT_EQ(table.Lookup(c.data()), NotFound);
 }
 
+// Vectors with the same key (for table size 131071) as {0, 0, 0, 0, 1, 0}:
+// first chunk word 1 + j * 131071, written as base-32 digits.
+std::vector<char> Colliding(uint32_t j) {
+  uint32_t w = 1 + j * 131071u;
+  std::vector<char> v(6, 0);
+  for (int i = 4; i >= 0; i--, w >>= 5)
+    v[i] = static_cast<char>(w & 31);
+  return v;
+}
+
+TEST(HybridHashTest, InsertAfterLookupMatchesAFreshProbe) {
+  // The same numbering done twice: with a lookup before each insertion (the
+  // generator's order, in which an insertion may take the entry its lookup
+  // ended on) and with insertions only. Entry for entry, the tables must
+  // agree, also across the growth at number 65536.
+  HybridHash looked(nullptr, 6, 131071, 1000, 5, 255, 0.5);
+  HybridHash plain(nullptr, 6, 131071, 1000, 5, 255, 0.5);
+  std::vector<std::vector<char>> vectors;
+  for (uint32_t j = 0; j < 6; j++)
+    vectors.push_back(Colliding(j));
+  for (uint32_t n = 0; vectors.size() < 70000; n++)
+    vectors.push_back(Vector(n * 2654435761u + 7, 6));
+  ASSERT_EQ(looked.getHashKey(vectors[0].data(), 131071),
+            looked.getHashKey(vectors[5].data(), 131071));
+
+  uint32_t n = 0;
+  auto insertBoth = [&](std::vector<char>& v) {
+    n++;
+    looked.Insert(v.data(), n);
+    plain.Insert(v.data(), n);
+  };
+  // Two misses, then both insertions: the second lookup's entry is not the
+  // first vector's.
+  EXPECT_EQ(looked.Lookup(vectors[0].data()), NotFound);
+  EXPECT_EQ(looked.Lookup(vectors[1].data()), NotFound);
+  insertBoth(vectors[0]);
+  insertBoth(vectors[1]);
+  // A colliding vector inserted between a miss and its insertion takes the
+  // entry the miss ended on.
+  EXPECT_EQ(looked.Lookup(vectors[2].data()), NotFound);
+  insertBoth(vectors[3]);
+  insertBoth(vectors[2]);
+  // The buffer looked up changes before it is inserted.
+  std::vector<char> buffer = vectors[4];
+  EXPECT_EQ(looked.Lookup(buffer.data()), NotFound);
+  buffer = vectors[6];
+  insertBoth(buffer);
+  insertBoth(vectors[4]);
+  insertBoth(vectors[5]);
+  // (A growth re-keys every entry, so compare before the first one too.)
+  EXPECT_EQ(std::memcmp(looked.HashTable, plain.HashTable, plain.HashTableSize * 4), 0);
+  for (std::size_t k = 7; k < vectors.size(); k++) {
+    ASSERT_EQ(looked.Lookup(vectors[k].data()), NotFound);
+    insertBoth(vectors[k]);
+  }
+  EXPECT_EQ(looked.RehashCount, 1u);
+  ASSERT_EQ(looked.HashTableSize, plain.HashTableSize);
+  EXPECT_EQ(std::memcmp(looked.HashTable, plain.HashTable, plain.HashTableSize * 4), 0);
+  EXPECT_EQ(looked.Lookup(buffer.data()), 5u);
+  EXPECT_EQ(looked.Lookup(vectors[2].data()), 4u);
+  EXPECT_EQ(looked.Lookup(vectors[69999].data()), 70000u);
+
+  // A rebuild between a miss and the insertion: the entry belonged to the
+  // old table.
+  HybridHash small(nullptr, 6, 131071, 1000, 5, 255, 0.5);
+  HybridHash reference(nullptr, 6, 131071, 1000, 5, 255, 0.5);
+  small.Insert(vectors[0].data(), 1);
+  reference.Insert(vectors[0].data(), 1);
+  EXPECT_EQ(small.Lookup(vectors[1].data()), NotFound);
+  small.Rehash();
+  reference.Rehash();
+  small.Insert(vectors[1].data(), 2);
+  reference.Insert(vectors[1].data(), 2);
+  ASSERT_EQ(small.HashTableSize, reference.HashTableSize);
+  EXPECT_EQ(std::memcmp(small.HashTable, reference.HashTable, small.HashTableSize * 4), 0);
+  EXPECT_EQ(small.Lookup(vectors[1].data()), 2u);
+}
+
 TEST(HybridHashTest, GrowsPastLoadFactorKeepsNumbers) {
   // From the smallest size at load factor 0.5: number 65536 grows the table to
   // 393209 entries, number 196605 to 786419.
