@@ -358,6 +358,10 @@ bool StateSpaceGen::FireAction(BaseActionClass* action, char* state) {
   } else {
     LastRate = action->Rate() * group->Probability(action);
     Model->FireAction(NextState, action);
+    // FireAction has written the state reached; only an Erlang reset could
+    // change it after that.
+    if (NumErlangActions == 0)
+      return true;
     for (unsigned int i = 0; i < NumErlangActions; i++) {
       if (!ErlangActions[i]->Enabled())
         ErlangActions[i]->ResetPhase();
