@@ -1,6 +1,7 @@
 #include "ssg/RecordWriter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -73,17 +74,31 @@ void RecordWriter::putSigned(std::int64_t value) {
 }
 
 void RecordWriter::putScientific(double value) {
-  if (Capacity - Used < 32)
-    flush();
-  char* at = Buffer.get() + Used;
-  Used += std::to_chars(at, at + 32, value, std::chars_format::scientific, 10).ptr - at;
+  putCachedNumber(value, *ScientificCache, std::chars_format::scientific, 10);
 }
 
 void RecordWriter::putGeneral(double value) {
-  if (Capacity - Used < 32)
+  putCachedNumber(value, *GeneralCache, std::chars_format::general, 6);
+}
+
+void RecordWriter::putCachedNumber(double value, NumberCache& cache, std::chars_format format,
+                                   int precision) {
+  if (Capacity - Used < sizeof(CachedNumber::Text))
     flush();
   char* at = Buffer.get() + Used;
-  Used += std::to_chars(at, at + 32, value, std::chars_format::general, 6).ptr - at;
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  CachedNumber& slot = cache[(bits * 0x9E3779B97F4A7C15ULL) >> 56];
+  if (slot.Length != 0 && slot.Bits == bits) {
+    std::memcpy(at, slot.Text, slot.Length);
+    Used += slot.Length;
+    return;
+  }
+  const std::size_t length =
+      std::to_chars(at, at + sizeof(CachedNumber::Text), value, format, precision).ptr - at;
+  slot.Bits = bits;
+  slot.Length = static_cast<std::uint8_t>(length);
+  std::memcpy(slot.Text, at, length);
+  Used += length;
 }
 
 void RecordWriter::flush() {

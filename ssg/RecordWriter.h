@@ -1,6 +1,8 @@
 #ifndef SSG_RECORDWRITER_H
 #define SSG_RECORDWRITER_H
 
+#include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,6 +21,11 @@
 //   putGeneral(x)     == printf("%g", x)      (a stream's default format:
 //                        6 significant digits)
 // Lines end with a single line feed; nothing is translated.
+//
+// Rates and rewards repeat a great deal (a model has a handful of rate
+// expressions), so each format keeps a small direct-mapped cache from a
+// double's bit pattern to its text; a hit copies the text, a miss formats and
+// fills the slot. The bytes written are the same either way.
 //
 // Failure policy: the file is part of the run's result, so a write, flush,
 // seek or close that fails ends the run at once with a message on standard
@@ -74,10 +81,26 @@ public:
 private:
   static constexpr std::size_t Capacity = 256 * 1024;
 
+  // One cached number text; Length 0 marks an empty slot (no number formats
+  // to zero characters).
+  struct CachedNumber {
+    std::uint64_t Bits = 0;
+    std::uint8_t Length = 0;
+    char Text[31];
+  };
+  static constexpr std::size_t CacheSlots = 256;
+  using NumberCache = std::array<CachedNumber, CacheSlots>;
+
+  // Appends value formatted with (format, precision) through cache.
+  void putCachedNumber(double value, NumberCache& cache, std::chars_format format, int precision);
+
   int Fd = -1;
   std::string Name;
   std::unique_ptr<char[]> Buffer;
   std::size_t Used = 0;
+
+  std::unique_ptr<NumberCache> ScientificCache = std::make_unique<NumberCache>();
+  std::unique_ptr<NumberCache> GeneralCache = std::make_unique<NumberCache>();
 
   [[noreturn]] void writeFailed(int errorNumber);
 };

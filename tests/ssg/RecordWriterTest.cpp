@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "ssg/RecordWriter.h"
 #include "tests/ssg/GenHarness.h"
@@ -55,6 +57,39 @@ TEST(RecordWriterTest, NumbersMatchTheCFormattedOutput) {
     writer.putChar(' ');
     writer.putSigned(-9223372036854775807ll - 1);
     expected += "18446744073709551615 -9223372036854775808";
+    writer.close();
+  }
+  EXPECT_EQ(ReadFile(name), expected);
+}
+
+// Repeated numbers come from the writer's cache of formatted texts: values
+// that share a cache slot, -0.0 beside 0.0, and repeats far apart must still
+// print exactly as the C formatted output does.
+TEST(RecordWriterTest, RepeatedAndCollidingNumbersPrintExactly) {
+  ScratchDir dir;
+  std::string name = dir.file("w");
+  std::string expected;
+  std::vector<double> values;
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 3000; i++)
+    values.push_back(std::ldexp(static_cast<double>(random() >> 11), -40 + int(random() % 80)) *
+                     ((random() & 1) ? 1.0 : -1.0));
+  for (double v : Samples)
+    values.push_back(v);
+  {
+    RecordWriter writer;
+    ASSERT_TRUE(writer.open(name.c_str()));
+    for (int round = 0; round < 3; round++) {
+      for (std::size_t i = 0; i < values.size(); i++) {
+        // Walk the values in a different order each round.
+        double v = values[(i * (2 * round + 1)) % values.size()];
+        writer.putScientific(v);
+        writer.putChar(' ');
+        writer.putGeneral(v);
+        writer.putChar('\n');
+        expected += Printf("%.10e", v) + " " + Printf("%g", v) + "\n";
+      }
+    }
     writer.close();
   }
   EXPECT_EQ(ReadFile(name), expected);
