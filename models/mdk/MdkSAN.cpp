@@ -2,6 +2,10 @@
 
 #include "distributions/DistributionDefinition.h"
 
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+
 void MdkSAN::QueueActivity::LinkVariables() {
   Queue_Mark = Queue->Mark;
   Queue->RegisterPointer(&Queue_Mark, nullptr);
@@ -62,6 +66,14 @@ BaseActionClass* MdkSAN::ServiceActivity::Fire() {
 // The model
 
 MdkSAN::MdkSAN() : Queue(nullptr) {
+  // The queue is a 16-bit marking: a capacity beyond what it can count would
+  // wrap the marking instead of blocking arrivals.
+  if (K > std::numeric_limits<short>::max()) {
+    std::cerr << "Mdk: K = " << K << " is out of range: the place Queue holds at most "
+              << std::numeric_limits<short>::max() << " tokens, so K must be at most "
+              << std::numeric_limits<short>::max() << std::endl;
+    std::exit(1);
+  }
   Queue = new Place("Queue", 0);
   BaseStateVariableClass* places[NumPlaces] = {Queue};
   Activity* actions[NumActivities] = {&Arrival, &Service};

@@ -175,3 +175,14 @@ TEST(MdkTest, UnwritableDetFileFailsTheRun) {
   EXPECT_NE(run.out.find("Error: Could not open det file"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("bad.det"), std::string::npos) << run.out;
 }
+
+// A capacity the 16-bit queue marking cannot count is refused before
+// anything is explored; the largest one it can count is accepted.
+TEST(MdkTest, CapacityBeyondTheMarkingRangeIsRefused) {
+  Scratch scratch;
+  MdkRun run = RunMdk(scratch, "big", "-B0 -O i:K:32768");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("K = 32768 is out of range"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Generated:"), std::string::npos) << run.out;
+  EXPECT_TRUE(run.arm.empty());
+}
