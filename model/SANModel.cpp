@@ -88,10 +88,8 @@ void SANModel::SetReadOnlyPlaces(BaseStateVariableClass** readOnly) {
   LayoutValid = false;
 }
 
-const SANModel::PlaceSlot* SANModel::PlaceLayout() {
+const SANModel::PlaceSlot* SANModel::RecordPlaceLayout() {
   const int count = numSVs - numReadOnlyPlaces;
-  if (LayoutValid && Layout.size() == static_cast<std::size_t>(count > 0 ? count : 0))
-    return Layout.data();
   Layout.clear();
   for (int i = 0; i < count; i++) {
     BaseStateVariableClass* place = Places[i];

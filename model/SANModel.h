@@ -136,8 +136,15 @@ private:
   std::vector<PlaceSlot> Layout;
   bool LayoutValid = false;
 
-  // The layout of the current Places array, recorded on first use.
-  const PlaceSlot* PlaceLayout();
+  // The layout of the current Places array, recorded on first use. The check
+  // runs on every state operation, so it stays inline.
+  const PlaceSlot* PlaceLayout() {
+    const int count = numSVs - numReadOnlyPlaces;
+    if (LayoutValid && Layout.size() == static_cast<std::size_t>(count > 0 ? count : 0))
+      return Layout.data();
+    return RecordPlaceLayout();
+  }
+  const PlaceSlot* RecordPlaceLayout();
 };
 
 // True when the given array equals the model's array pointer by pointer (an
