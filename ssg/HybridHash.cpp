@@ -109,12 +109,14 @@ uint64_t HybridHash::getHashKey(char* state, long m) {
   second_shift = static_cast<int>(k);
 
   const uint32_t modulus = static_cast<uint32_t>(m);
+  assert(modulus != 0 && "the table size reduced to 32 bits is a divisor");
+  KeyModulus.use(modulus);
   uint32_t key = 0;
   for (uint32_t j = 0; j < chunks; j++) {
     if (words[j] != 0)
-      key = (key * k) ^ (words[j] % modulus);
+      key = (key * k) ^ KeyModulus.of(words[j]);
   }
-  return key % modulus;
+  return KeyModulus.of(key);
 }
 
 uint32_t HybridHash::Lookup(char* state) {

@@ -97,6 +97,27 @@ public:
 private:
   // Chunk words of the key being computed (StateSize / 5 + 1 of them).
   std::vector<uint32_t> KeyWords;
+
+  // Exact remainder by a fixed 32-bit divisor without a division: with
+  // R = floor((2^64 - 1) / d) + 1, n mod d is the high 64 bits of
+  // (R * n mod 2^64) * d, for every 32-bit n and every d >= 1. The key
+  // reduces each chunk word by the table size, so the reciprocal is kept for
+  // the last divisor used.
+  struct Remainder32 {
+    uint32_t Divisor = 0;
+    uint64_t Reciprocal = 0;
+    void use(uint32_t d) {
+      if (d != Divisor) {
+        Divisor = d;
+        Reciprocal = UINT64_MAX / d + 1;
+      }
+    }
+    uint32_t of(uint32_t n) const {
+      uint64_t low = Reciprocal * n;
+      return static_cast<uint32_t>((static_cast<unsigned __int128>(low) * Divisor) >> 64);
+    }
+  };
+  Remainder32 KeyModulus;
   // Where the last lookup stopped when it found nothing: the empty entry, in
   // the table of which RehashCount, and a copy of the vector looked up.
   // MissValid is cleared by every other lookup and by the insertion that

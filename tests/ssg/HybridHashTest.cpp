@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <random>
 #include <vector>
 
 #include "ssg/HybridHash.h"
@@ -57,6 +59,52 @@ TEST(HybridHashTest, MultiplierFollowsTheNumberOfNonZeroChunks) {
       v[j * 5] = 1;
     table.getHashKey(v.data(), 131071);
     EXPECT_EQ(second_shift, expected[c]) << c << " non-zero chunks";
+  }
+}
+
+// The key written out with plain divisions, for comparison with the table's
+// division-free reduction.
+uint64_t FoldedKey(const std::vector<char>& v, uint32_t m) {
+  std::vector<uint32_t> words;
+  for (size_t start = 0; start < v.size(); start += 5) {
+    uint32_t w = 0;
+    for (size_t i = start; i < std::min(v.size(), start + 5); i++)
+      w = (w << 5) ^ static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(v[i])));
+    words.push_back(w);
+  }
+  uint32_t nonZero = 0;
+  for (size_t j = 0; j + 1 < words.size(); j++)
+    nonZero += words[j] != 0;
+  uint32_t k = nonZero > 16 ? 1 : nonZero > 8 ? 2 : nonZero > 4 ? 4 : nonZero > 2 ? 8 : 16;
+  uint32_t key = 0;
+  for (uint32_t w : words)
+    if (w != 0)
+      key = (key * k) ^ (w % m);
+  return key % m;
+}
+
+TEST(HybridHashTest, KeyMatchesThePlainFoldForEveryTableSize) {
+  // Every size of the growth table (the largest ones taken as 32-bit values,
+  // as the key does), on random vectors with small markings, negative bytes
+  // and all-ones words.
+  const uint64_t sizes[] = {
+      131071,     393209,     786419,         1179637,        1966049,        2752481,
+      4325341,    6684607,    9437101,        15335303,       21000169,       31000303,
+      51000353,   71000383,   91000387,       120000301,      160000289,      200000243,
+      3900000007, 6000000001, 10000000019ull, 20000000089ull, 50000000021ull, 100000000003ull};
+  std::mt19937 random(11);
+  for (size_t size : {3, 18, 32, 44, 101}) {
+    HybridHash table(nullptr, size, 131071, 1000, 5, 128, 0.5);
+    for (int trial = 0; trial < 200; trial++) {
+      std::vector<char> v(size);
+      for (char& c : v)
+        c = static_cast<char>(trial % 3 == 0 ? random() : random() % 4);
+      for (uint64_t m : sizes) {
+        uint32_t m32 = static_cast<uint32_t>(m);
+        ASSERT_EQ(table.getHashKey(v.data(), static_cast<long>(m)), FoldedKey(v, m32))
+            << "size " << size << ", table " << m;
+      }
+    }
   }
 }
 
