@@ -72,13 +72,14 @@ void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
     if (argument[0] != '-')
       continue;
     char letter = argument[1];
-    // The value follows the letter (-Nexp1) or is the next argument (-N exp1)
-    // when that does not begin with '-'.
+    // The value follows the letter (-Nexp1) or, for an argument of exactly
+    // two characters, is the next argument (-N exp1) when that does not begin
+    // with '-'. A lone '-' has no letter and takes no value.
     const char* value = nullptr;
     const char* lastConsumed = argument;
     if (letter != '\0' && argument[2] != '\0') {
       value = argument + 2;
-    } else if (i + 1 < argc && argv[i + 1][0] != '-') {
+    } else if (letter != '\0' && i + 1 < argc && argv[i + 1][0] != '-') {
       value = argv[++i];
       lastConsumed = value;
     }

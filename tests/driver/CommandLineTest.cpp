@@ -91,10 +91,17 @@ TEST_F(CommandLineTest, UnknownOptionIsReportedWithTheArgumentLastConsumed) {
   EXPECT_EQ(joined.out, "path=[out/]\nERROR: unknown argument: -x7\n");
 }
 
-TEST_F(CommandLineTest, LoneDashIsAnUnknownArgument) {
-  Parsed p;
-  Parse(p, {"-Pout/", "-Nexp1", "-"});
-  EXPECT_EQ(p.out, "path=[out/]\nERROR: unknown argument: -\n");
+TEST_F(CommandLineTest, LoneDashIsAnUnknownArgumentThatTakesNoValue) {
+  Parsed last;
+  Parse(last, {"-Pout/", "-Nexp1", "-"});
+  EXPECT_EQ(last.out, "path=[out/]\nERROR: unknown argument: -\n");
+
+  // Only a two-character option takes the next word as its value; the word
+  // after a lone '-' is an ordinary argument, skipped.
+  Parsed followed;
+  Parse(followed, {"-Pout/", "-", "word", "-Nexp1"});
+  EXPECT_EQ(followed.out, "path=[out/]\nERROR: unknown argument: -\n");
+  EXPECT_EQ(gExperimentName, "exp1");
 }
 
 TEST_F(CommandLineTest, AbsorbFlagTakesNoValueButSwallowsAWord) {
