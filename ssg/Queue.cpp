@@ -140,12 +140,11 @@ void Queue::Make_Empty() {
 }
 
 void Queue::Print() {
-  // Newest first; indices wrap like the queue's own.
+  // Newest first, counting down from Back without wrapping: a position below
+  // 1 gives an empty line.
   for (int i = 0; i < Current_Size; i++) {
     int index = Back - i;
-    if (index < 0)
-      index += static_cast<int>(Max_Size);
-    for (uint32_t j = 0; j < Element_Size; j++)
+    for (uint32_t j = 0; index >= 1 && j < Element_Size; j++)
       std::cout << static_cast<int>(static_cast<unsigned char>(Elements[index]->state[j])) << ' ';
     std::cout << std::endl;
   }

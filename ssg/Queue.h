@@ -52,7 +52,8 @@ public:
   void Make_Empty();
   // Adds 1 to the index, wrapping to 0 at Max_Size; returns the new value.
   int Increment(int& index);
-  // Debugging aid: the queued vectors, newest first, one line each.
+  // Debugging aid: one line per queued record, the vectors at Back, Back-1,
+  // ... (newest first); a line for a position below 1 stays empty.
   void Print();
 
 private:

