@@ -341,9 +341,7 @@ bool StateSpaceGen::FireAction(BaseActionClass* action, char* state) {
   if (TraceLevel >= 1)
     Trace->printFireAction(action, 0.0);
 
-  assert(action->GroupID >= 0 && action->GroupID < GroupList.getNumItems() &&
-         "an action's GroupID indexes its model's groups");
-  BaseGroupClass* group = GroupArray[action->GroupID];
+  BaseGroupClass* group = GroupOf(action);
   if (action->DistributionType == ERLANG && !action->ReadyToFire()) {
     // An Erlang phase that is not the last: the action ages instead of firing.
     Model->AgeAction(state, action);
@@ -395,17 +393,8 @@ void StateSpaceGen::FireInstant(double p) {
     std::cerr << "Please check the model and try again" << std::endl;
     std::exit(1);
   }
-  char* scratch = ScratchState();
-  Model->CurrentState(scratch);
-  Model->SetState(scratch);
-
-  // The enabled instantaneous actions, in order.
-  BaseActionClass** enabled = DepthActions.data() + size_t(InstantDepth) * NumInstantActions;
-  unsigned int numEnabled = 0;
-  for (unsigned int i = 0; i < NumInstantActions; i++) {
-    if (InstantActions[i]->Enabled())
-      enabled[numEnabled++] = InstantActions[i];
-  }
+  BaseActionClass** enabled;
+  const unsigned int numEnabled = EnabledInstantActions(enabled);
 
   if (numEnabled == 0) {
     // A stable state: the end of this chain.
@@ -425,17 +414,10 @@ void StateSpaceGen::FireInstant(double p) {
   }
 
   // Several: only the highest rank competes, each in proportion to its weight.
-  int rank = 0;
-  for (unsigned int i = 0; i < numEnabled; i++)
-    rank = std::max(rank, enabled[i]->Rank());
-  unsigned int numCandidates = 0;
+  const unsigned int numCandidates = KeepHighestRank(enabled, numEnabled);
   double totalWeight = 0.0;
-  for (unsigned int i = 0; i < numEnabled; i++) {
-    if (enabled[i]->Rank() == rank) {
-      enabled[numCandidates++] = enabled[i];
-      totalWeight += enabled[i]->Weight();
-    }
-  }
+  for (unsigned int i = 0; i < numCandidates; i++)
+    totalWeight += enabled[i]->Weight();
 
   char* saved = DepthState(InstantDepth);
   Model->CurrentState(saved);
@@ -450,6 +432,38 @@ void StateSpaceGen::FireInstant(double p) {
     InstantDepth--;
     Model->SetState(saved);
   }
+}
+
+BaseGroupClass* StateSpaceGen::GroupOf(BaseActionClass* action) {
+  assert(action->GroupID >= 0 && action->GroupID < GroupList.getNumItems() &&
+         "an action's GroupID indexes its model's groups");
+  return GroupArray[action->GroupID];
+}
+
+unsigned int StateSpaceGen::EnabledInstantActions(BaseActionClass**& enabled) {
+  char* scratch = ScratchState();
+  Model->CurrentState(scratch);
+  Model->SetState(scratch);
+
+  enabled = DepthActions.data() + size_t(InstantDepth) * NumInstantActions;
+  unsigned int numEnabled = 0;
+  for (unsigned int i = 0; i < NumInstantActions; i++) {
+    if (InstantActions[i]->Enabled())
+      enabled[numEnabled++] = InstantActions[i];
+  }
+  return numEnabled;
+}
+
+unsigned int StateSpaceGen::KeepHighestRank(BaseActionClass** actions, unsigned int n) {
+  int rank = 0;
+  for (unsigned int i = 0; i < n; i++)
+    rank = std::max(rank, actions[i]->Rank());
+  unsigned int kept = 0;
+  for (unsigned int i = 0; i < n; i++) {
+    if (actions[i]->Rank() == rank)
+      actions[kept++] = actions[i];
+  }
+  return kept;
 }
 
 void StateSpaceGen::SaveStableState(double rate, int number) {

@@ -162,6 +162,15 @@ private:
   std::vector<BaseActionClass*> DepthActions;
 
   void ClassifyActions(int numActions);
+  // The group that scales an action's rate (its GroupID's entry).
+  BaseGroupClass* GroupOf(BaseActionClass* action);
+  // Settles the model in its current state and lists the instantaneous
+  // actions enabled there, in order, in this chain depth's slots; returns
+  // their number.
+  unsigned int EnabledInstantActions(BaseActionClass**& enabled);
+  // Keeps, in order, only the actions of the highest rank (at least 0) among
+  // the first n of `actions`; returns how many remain.
+  static unsigned int KeepHighestRank(BaseActionClass** actions, unsigned int n);
   char* DepthState(int depth) { return DepthStates.data() + size_t(depth) * StateSize; }
   char* ScratchState() { return DepthState(MAX_INSTANT_DEPTH + 2); }
   [[noreturn]] static void UnsupportedDistribution();

@@ -142,9 +142,7 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
     if (!action->Enabled())
       continue;
 
-    assert(action->GroupID >= 0 && action->GroupID < GroupList.getNumItems() &&
-           "an action's GroupID indexes its model's groups");
-    LastRate = GroupArray[action->GroupID]->Probability(action);
+    LastRate = GroupOf(action)->Probability(action);
     if (TraceLevel >= 1)
       Trace->printf(1, "Enabled: %s", action->ActionName);
 
@@ -178,17 +176,8 @@ void StateSpaceGen::FireInstantDet(double p) {
     std::cerr << "Please check the model and try again" << std::endl;
     std::exit(1);
   }
-  char* scratch = ScratchState();
-  Model->CurrentState(scratch);
-  Model->SetState(scratch);
-
-  // The enabled instantaneous actions, in order.
-  BaseActionClass** enabled = DepthActions.data() + size_t(InstantDepth) * NumInstantActions;
-  unsigned int numEnabled = 0;
-  for (unsigned int i = 0; i < NumInstantActions; i++) {
-    if (InstantActions[i]->Enabled())
-      enabled[numEnabled++] = InstantActions[i];
-  }
+  BaseActionClass** enabled;
+  const unsigned int numEnabled = EnabledInstantActions(enabled);
 
   if (numEnabled == 0) {
     // A stable state: the end of this path. Negative values (deterministic
@@ -203,15 +192,9 @@ void StateSpaceGen::FireInstantDet(double p) {
     return;
   }
 
-  auto groupProbability = [this](BaseActionClass* action) {
-    assert(action->GroupID >= 0 && action->GroupID < GroupList.getNumItems() &&
-           "an action's GroupID indexes its model's groups");
-    return GroupArray[action->GroupID]->Probability(action);
-  };
-
   if (numEnabled == 1) {
     BaseActionClass* action = enabled[0];
-    const double q = groupProbability(action);
+    const double q = GroupOf(action)->Probability(action);
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     Model->FireAction(NextState, action);
@@ -223,20 +206,13 @@ void StateSpaceGen::FireInstantDet(double p) {
 
   // Several: only the highest rank (at least 0) fires, each candidate
   // weighted by the probability its group gives it.
-  int rank = 0;
-  for (unsigned int i = 0; i < numEnabled; i++)
-    rank = std::max(rank, enabled[i]->Rank());
-  unsigned int numCandidates = 0;
-  for (unsigned int i = 0; i < numEnabled; i++) {
-    if (enabled[i]->Rank() == rank)
-      enabled[numCandidates++] = enabled[i];
-  }
+  const unsigned int numCandidates = KeepHighestRank(enabled, numEnabled);
 
   char* saved = DepthState(InstantDepth);
   Model->CurrentState(saved);
   for (unsigned int i = 0; i < numCandidates; i++) {
     BaseActionClass* action = enabled[i];
-    const double q = groupProbability(action);
+    const double q = GroupOf(action)->Probability(action);
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     Model->FireAction(NextState, action);
