@@ -7,9 +7,16 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?= -P out/ -Nexp1 -B0
 
-.PHONY: run test build-release build-debug bench clean
+.PHONY: run test deps deps-build build-release build-debug bench clean
 
-build-release:
+# Installs missing Debian packages (as root), or names the install line.
+deps-build:
+	@./scripts/deps.sh build
+
+deps:
+	@./scripts/deps.sh test
+
+build-release: deps-build
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
 
@@ -20,7 +27,7 @@ run: build-release
 	  echo "The example executable is not built yet: nothing runs."; \
 	fi
 
-build-debug:
+build-debug: deps
 	cmake -S . -B build/debug -DCMAKE_BUILD_TYPE=Debug -DSSG_SANITIZE=ON -DSSG_TESTS=ON
 	cmake --build build/debug -j $(JOBS)
 

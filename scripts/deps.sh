@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tools need, when
+# they are missing. Shared by `make run`, `make test` and .ci/run.
+#
+# Usage: scripts/deps.sh [build|test|all]   (default: test)
+#   build   what the programs need to build and run
+#   test    build, plus what the tests need
+#   all     test, plus the optional tools (fuzzing, benchmarking)
+# As root the missing packages are installed with apt-get; otherwise the
+# script prints the exact install line and exits with status 1.
+set -euo pipefail
+
+level=${1:-test}
+
+# package name -> a file (or command) that tells whether it is installed
+declare -A probe=(
+  [g++]=/usr/bin/g++
+  [make]=/usr/bin/make
+  [cmake]=/usr/bin/cmake
+  [libgtest-dev]=/usr/include/gtest/gtest.h
+  [libgmock-dev]=/usr/include/gmock/gmock.h
+  [libeigen3-dev]=/usr/include/eigen3/Eigen/Sparse
+  [libxxhash-dev]=/usr/include/xxhash.h
+  [libsqlite3-dev]=/usr/include/sqlite3.h
+  [gnuplot-nox]=/usr/bin/gnuplot
+  [valgrind]=/usr/bin/valgrind
+)
+
+build_pkgs=(g++ make cmake libeigen3-dev libxxhash-dev libsqlite3-dev gnuplot-nox)
+test_pkgs=("${build_pkgs[@]}" libgtest-dev libgmock-dev)
+all_pkgs=("${test_pkgs[@]}" valgrind)
+
+case $level in
+build) wanted=("${build_pkgs[@]}") ;;
+test) wanted=("${test_pkgs[@]}") ;;
+all) wanted=("${all_pkgs[@]}") ;;
+*)
+  echo "scripts/deps.sh: unknown level '$level' (expected build, test or all)" >&2
+  exit 2
+  ;;
+esac
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  [ -e "${probe[$pkg]}" ] || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages: ${missing[*]}" >&2
+  echo "Install them as root with:" >&2
+  echo "  apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"
