@@ -1,0 +1,42 @@
+#include "solver/RateMatrix.h"
+
+#include <algorithm>
+#include <cassert>
+
+void RateMatrix::begin(std::uint32_t states, std::uint64_t transitionsHint) {
+  NumStates = states;
+  RowStart.clear();
+  RowStart.reserve(std::size_t(states) + 1);
+  Columns.clear();
+  Columns.reserve(transitionsHint);
+  Rates = CompactColumn();
+  Rates.reserve(transitionsHint);
+  MaxExitRate = 0;
+}
+
+void RateMatrix::finish() {
+  assert(RowStart.size() == NumStates && "every row of the matrix was started");
+  RowStart.push_back(Columns.size());
+  MaxExitRate = 0;
+  Rates.visit([&](auto rate) {
+    for (std::uint32_t i = 0; i < NumStates; i++) {
+      double q = 0;
+      for (std::uint64_t e = RowStart[i]; e < RowStart[i + 1]; e++)
+        q += rate(e);
+      MaxExitRate = std::max(MaxExitRate, q);
+    }
+  });
+}
+
+double RateMatrix::exitRate(std::uint32_t i) const {
+  return Rates.visit([&](auto rate) {
+    double q = 0;
+    for (std::uint64_t e = RowStart[i]; e < RowStart[i + 1]; e++)
+      q += rate(e);
+    return q;
+  });
+}
+
+std::size_t RateMatrix::bytes() const {
+  return RowStart.capacity() * 8 + Columns.size() * 4 + Rates.bytes();
+}

@@ -1,0 +1,194 @@
+#include "solver/SolverOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "solver/SolverError.h"
+
+namespace {
+
+[[noreturn]] void Bad(const std::string& what) {
+  throw SolverError(SolverError::InputError, what + " (ssg-solve --help lists the options)");
+}
+
+double Number(const std::string& option, const std::string& text) {
+  double value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() ||
+      !std::isfinite(value))
+    Bad(option + ": '" + text + "' is not a number");
+  return value;
+}
+
+std::uint64_t Whole(const std::string& option, const std::string& text) {
+  std::uint64_t value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size())
+    Bad(option + ": '" + text + "' is not a whole number");
+  return value;
+}
+
+} // namespace
+
+SolverOptions SolverOptions::Parse(const std::vector<std::string>& arguments) {
+  SolverOptions options;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < arguments.size(); i++) {
+    const std::string& word = arguments[i];
+    if (word.size() < 2 || word[0] != '-' || word == "--") {
+      positional.push_back(word);
+      continue;
+    }
+    std::string name = word;
+    std::string value;
+    bool hasValue = false;
+    if (std::size_t eq = word.find('='); eq != std::string::npos && word.rfind("--", 0) == 0) {
+      name = word.substr(0, eq);
+      value = word.substr(eq + 1);
+      hasValue = true;
+    }
+    auto flag = [&]() {
+      if (hasValue)
+        Bad(name + " takes no value");
+    };
+    auto takeValue = [&]() -> std::string {
+      if (hasValue)
+        return value;
+      if (i + 1 >= arguments.size())
+        Bad(name + " needs a value");
+      return arguments[++i];
+    };
+
+    if (name == "--help" || name == "-h") {
+      flag();
+      options.Help = true;
+    } else if (name == "--version") {
+      flag();
+      options.Version = true;
+    } else if (name == "--quiet" || name == "-q") {
+      flag();
+      options.Quiet = true;
+    } else if (name == "--epsilon") {
+      double e = Number(name, takeValue());
+      if (!(e > 0 && e < 1))
+        Bad("--epsilon: " + std::to_string(e) + " must lie strictly between 0 and 1");
+      options.Epsilon = e;
+    } else if (name == "--max-iterations") {
+      options.MaxIterations = Whole(name, takeValue());
+      if (options.MaxIterations == 0)
+        Bad("--max-iterations: must be at least 1");
+    } else if (name == "--method") {
+      std::string m = takeValue();
+      if (m == "auto")
+        options.SolveMethod = Method::Auto;
+      else if (m == "gs")
+        options.SolveMethod = Method::GaussSeidel;
+      else if (m == "sor")
+        options.SolveMethod = Method::SOR;
+      else if (m == "jacobi")
+        options.SolveMethod = Method::Jacobi;
+      else if (m == "direct")
+        options.SolveMethod = Method::Direct;
+      else
+        Bad("--method: '" + m + "' is not one of auto, gs, sor, jacobi, direct");
+    } else if (name == "--omega") {
+      double w = Number(name, takeValue());
+      if (!(w > 0 && w < 2))
+        Bad("--omega: relaxation " + std::to_string(w) + " must lie strictly between 0 and 2");
+      options.Omega = w;
+    } else if (name == "--csv") {
+      options.CsvFile = takeValue();
+      if (options.CsvFile.empty())
+        Bad("--csv needs a file name");
+    } else if (name == "--plot") {
+      options.PlotFile = takeValue();
+      std::string p = options.PlotFile;
+      bool png = p.size() > 4 && p.compare(p.size() - 4, 4, ".png") == 0;
+      bool svg = p.size() > 4 && p.compare(p.size() - 4, 4, ".svg") == 0;
+      if (!png && !svg)
+        Bad("--plot: '" + p + "' must end in .png or .svg");
+    } else {
+      Bad("unknown option '" + word + "'");
+    }
+  }
+  if (options.Help || options.Version)
+    return options;
+  if (positional.empty())
+    Bad("missing the files' prefix <path><name> (for example out/exp1)");
+  if (positional.size() > 1)
+    Bad("more than one prefix given ('" + positional[0] + "', '" + positional[1] + "')");
+  options.Prefix = positional[0];
+  // Accept the name of one of the files for its prefix.
+  for (const char* suffix : {".arm", ".var", ".pvtype"}) {
+    std::string s = suffix;
+    if (options.Prefix.size() > s.size() &&
+        options.Prefix.compare(options.Prefix.size() - s.size(), s.size(), s) == 0) {
+      options.Prefix.resize(options.Prefix.size() - s.size());
+      break;
+    }
+  }
+  return options;
+}
+
+std::string SolverOptions::Usage() {
+  return R"(Usage: ssg-solve <path><name> [options]
+
+Reads <path><name>.arm, .var and .pvtype, as written by a model executable
+run with -P<path> -N<name>, and computes every reward variable of the
+.pvtype file: instant-of-time values at their times, accumulated and
+time-averaged interval values, and steady-state values (from state 1).
+
+Options (a value follows as the next word or after '='):
+  --epsilon E         accuracy: relative change that ends an iteration, and
+                      probability left out by transient truncation (1e-10)
+  --max-iterations N  limit of an iterative method (100000)
+  --method M          steady-state method: auto (direct for systems of up to
+                      1000 states, Gauss-Seidel above), gs (Gauss-Seidel),
+                      sor, jacobi, direct (default auto)
+  --omega W           relaxation of sor (default 1.2) and jacobi (0.9)
+  --csv FILE          also write the rows as CSV
+  --plot FILE         draw the instant-of-time variables over time with
+                      gnuplot (FILE ends in .png or .svg)
+  --quiet, -q         no progress on standard error
+  --help, -h          this text
+  --version           the program's version
+
+Exit status: 0 all results computed and written; 1 bad command line or
+input files (the message names the file and line); 2 the chain has
+deterministic delays (needs a Markov regenerative solver); 3 an iterative
+method did not converge within its limit (its residual is printed; the other
+rows are still printed); 4 the table is complete but the plot could not be
+drawn.
+
+Example:
+  build/release/gen -P out/ -Nexp1 -B0
+  ssg-solve out/exp1 --plot out/exp1.png
+)";
+}
+
+const char* SolverOptions::MethodName(Method method) {
+  switch (method) {
+  case Method::Auto:
+    return "auto";
+  case Method::GaussSeidel:
+    return "gs";
+  case Method::SOR:
+    return "sor";
+  case Method::Jacobi:
+    return "jacobi";
+  case Method::Direct:
+    return "direct";
+  }
+  return "?";
+}
+
+double SolverOptions::omegaFor(Method method) const {
+  switch (method) {
+  case Method::SOR:
+    return Omega > 0 ? Omega : 1.2;
+  case Method::Jacobi:
+    return Omega > 0 ? Omega : 0.9;
+  default:
+    return 1.0;
+  }
+}

@@ -1,0 +1,39 @@
+#ifndef SOLVER_SOLVEROPTIONS_H
+#define SOLVER_SOLVEROPTIONS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The settings of one solve, and the command line that gives them.
+//
+// ssg-solve <path><name> [options]; options take their value as the next
+// word or after '=' (--epsilon 1e-12, --epsilon=1e-12).
+class SolverOptions {
+public:
+  enum class Method { Auto, GaussSeidel, SOR, Jacobi, Direct };
+
+  std::string Prefix;     // <path><name> of the files
+  double Epsilon = 1e-10; // accuracy of iterations and truncations
+  std::uint64_t MaxIterations = 100000;
+  Method SolveMethod = Method::Auto;
+  double Omega = 0; // relaxation; 0 = the method's default
+  std::string CsvFile;
+  std::string PlotFile;
+  bool Quiet = false; // no progress on standard error
+  bool Help = false;
+  bool Version = false;
+
+  // Parses argv[1..]; a bad command line throws SolverError (status 1) with
+  // a message that says what is wrong.
+  static SolverOptions Parse(const std::vector<std::string>& arguments);
+  static constexpr const char* VersionText = "1.0.0";
+  static std::string Usage();
+
+  static const char* MethodName(Method method);
+  // The relaxation a method uses: Omega, or its default (SOR 1.2, Jacobi 0.9,
+  // Gauss-Seidel 1).
+  double omegaFor(Method method) const;
+};
+
+#endif

@@ -1,0 +1,63 @@
+#ifndef SOLVER_STEADYSTATESOLVER_H
+#define SOLVER_STEADYSTATESOLVER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "solver/BottomComponents.h"
+#include "solver/LinearSystem.h"
+#include "solver/SolverOptions.h"
+
+class Progress;
+class RateMatrix;
+
+// The long-run distribution of a chain started in state 1, for chains that
+// need not be irreducible.
+//
+// Method:
+// 1. Closed classes: BottomComponents.
+// 2. Absorption: if state 1 is transient, solve the transient part's
+//    balance system with a unit source at state 1 (LinearSystem::Transient):
+//    x_j is the expected time spent in j; the probability of ending in
+//    closed class C is a_C = sum_{i transient} x_i sum_{j in C} q_ij (the
+//    a_C are then scaled to sum 1; before that their sum is a check). If
+//    state 1 is in a closed class, that class has probability 1.
+// 3. Each closed class with a_C > 0 gets its stationary distribution pi_C
+//    (LinearSystem::Closed; a single state has pi = 1).
+// 4. pi = sum_C a_C pi_C; transient states have 0. A long-run average
+//    reward is pi . r.
+//
+// Method per system (--method): gs, sor, jacobi (IterativeSolver) or direct
+// (DirectSolver) for every system; auto uses direct for systems of up to
+// DirectLimit states and Gauss-Seidel above (a failed direct solve falls back
+// to Gauss-Seidel). A system that does not converge leaves Converged false
+// with its residual; the distribution is then not to be used for values.
+//
+// Memory: the distribution (8 bytes per state) and, while solving, one work
+// vector of 8 bytes per state; a direct solve adds its factors.
+class SteadyStateSolver {
+public:
+  static constexpr std::size_t DirectLimit = 1000;
+
+  struct ClassResult {
+    std::size_t States = 0;
+    double Probability = 0;
+    LinearSystem::Report Solution;
+  };
+  struct Result {
+    std::vector<double> Distribution;
+    std::vector<ClassResult> Classes;
+    LinearSystem::Report Absorption; // Method "" when state 1 is in a closed class
+    bool Converged = true;
+    double Residual = 0;          // largest of the systems solved
+    std::uint64_t Iterations = 0; // sweeps of all systems
+    std::string Methods;          // methods used, e.g. "direct" or "direct, gs"
+    std::string Failure;          // which system did not converge, and why
+  };
+
+  static Result Solve(const RateMatrix& matrix, const BottomComponents& classes,
+                      const SolverOptions& options, Progress& progress);
+};
+
+#endif

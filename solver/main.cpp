@@ -1,0 +1,80 @@
+// ssg-solve: computes the reward variables of a chain the generator wrote.
+// Parses the options, runs the solver library and prints; see
+// SolverOptions::Usage for the command line and the exit statuses.
+
+#include <chrono>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "solver/ChainFiles.h"
+#include "solver/ChainSolver.h"
+#include "solver/Plotter.h"
+#include "solver/Progress.h"
+#include "solver/ResultTable.h"
+#include "solver/SolverError.h"
+#include "solver/SolverOptions.h"
+
+int main(int argc, char** argv) {
+  const auto started = std::chrono::steady_clock::now();
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  bool quiet = false;
+  for (const std::string& a : arguments)
+    quiet = quiet || a == "--quiet" || a == "-q";
+  Progress progress(!quiet);
+  try {
+    SolverOptions options = SolverOptions::Parse(arguments);
+    if (options.Help) {
+      std::cout << SolverOptions::Usage();
+      return 0;
+    }
+    if (options.Version) {
+      std::cout << "ssg-solve " << SolverOptions::VersionText << '\n';
+      return 0;
+    }
+
+    ChainFiles files = ChainFiles::Read(options.Prefix, progress);
+    ChainSolver::Result result = ChainSolver::Solve(files.Matrix, ChainSolver::MeasuresOf(files),
+                                                    options, progress, !options.PlotFile.empty());
+    progress.finish();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ResultTable::PrintTable(std::cout, result);
+    ResultTable::PrintSummary(std::cout, files, result, seconds);
+    std::cout.flush();
+    if (!std::cout) {
+      std::cerr << "ssg-solve: cannot write the results to standard output" << std::endl;
+      return 1;
+    }
+    if (!options.CsvFile.empty())
+      ResultTable::WriteCsv(options.CsvFile, result);
+
+    int status = 0;
+    if (!result.complete()) {
+      std::cerr << "ssg-solve: not converged: " << result.Info.Failure
+                << "; its rows have no value (raise --max-iterations or try another --method)"
+                << std::endl;
+      status = SolverError::NotConverged;
+    }
+    if (!options.PlotFile.empty()) {
+      std::string why = Plotter::Draw(options.PlotFile, options.Prefix, result);
+      if (why.empty()) {
+        std::cerr << "ssg-solve: plot written to " << options.PlotFile << std::endl;
+      } else {
+        std::cerr << "ssg-solve: no plot: " << why << std::endl;
+        if (status == 0)
+          status = 4;
+      }
+    }
+    return status;
+  } catch (const SolverError& error) {
+    progress.finish();
+    std::cerr << "ssg-solve: " << error.what() << std::endl;
+    return error.exitStatus();
+  } catch (const std::bad_alloc&) {
+    progress.finish();
+    std::cerr << "ssg-solve: out of memory" << std::endl;
+    return 1;
+  }
+}

@@ -1,0 +1,264 @@
+// Solutions of small chains against their closed forms, for every method.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/solver/SolverTestFiles.h"
+
+namespace {
+
+using Method = SolverOptions::Method;
+const Method AllMethods[] = {Method::Auto, Method::GaussSeidel, Method::SOR, Method::Jacobi,
+                             Method::Direct};
+
+// A unit that fails at rate lambda and is repaired at rate mu; state 1 up.
+TestChain RepairableUnit(double lambda, double mu) {
+  TestChain chain;
+  chain.States = 2;
+  chain.add(1, 2, lambda);
+  chain.add(2, 1, mu);
+  TestVariable avail{"Availability", 3, {{0, 1}}, {1, 0}, {}};
+  TestVariable point{"Point", 0, {{0, 0}, {0.1, 0.1}, {1, 1}, {5, 5}, {50, 50}}, {1, 0}, {}};
+  TestVariable accumulated{"UpTime", 1, {{0, 2}, {1, 3}, {4, 4}}, {1, 0}, {}};
+  TestVariable averaged{"UpFraction", 2, {{0, 10}, {2, 7}}, {1, 0}, {}};
+  chain.Variables = {avail, point, accumulated, averaged};
+  return chain;
+}
+
+double UnitAvailability(double lambda, double mu, double t) {
+  return mu / (lambda + mu) + lambda / (lambda + mu) * std::exp(-(lambda + mu) * t);
+}
+
+double UnitUpTime(double lambda, double mu, double a, double b) {
+  const double s = lambda + mu;
+  return mu * (b - a) / s + lambda / (s * s) * (std::exp(-s * a) - std::exp(-s * b));
+}
+
+TEST(ClosedFormTest, RepairableUnitSteadyStateAndTransientEveryMethod) {
+  SolverScratch dir;
+  const double lambda = 0.3, mu = 2.0;
+  const std::string prefix = WriteChain(dir, "unit", RepairableUnit(lambda, mu));
+  for (Method method : AllMethods) {
+    SCOPED_TRACE(SolverOptions::MethodName(method));
+    ChainSolver::Result result = SolvePrefix(prefix, MethodOptions(method));
+    ASSERT_TRUE(result.complete());
+    EXPECT_NEAR(RowOf(result, "Availability").Value, mu / (lambda + mu), 1e-11);
+    for (double t : {0.0, 0.1, 1.0, 5.0, 50.0})
+      EXPECT_NEAR(RowOf(result, "Point", t).Value, UnitAvailability(lambda, mu, t), 1e-11)
+          << "t = " << t;
+    EXPECT_NEAR(RowOf(result, "UpTime", 0).Value, UnitUpTime(lambda, mu, 0, 2), 1e-10);
+    EXPECT_NEAR(RowOf(result, "UpTime", 1).Value, UnitUpTime(lambda, mu, 1, 3), 1e-10);
+    EXPECT_EQ(RowOf(result, "UpTime", 4).Value, 0.0);
+    EXPECT_NEAR(RowOf(result, "UpFraction", 0).Value, UnitUpTime(lambda, mu, 0, 10) / 10, 1e-11);
+    EXPECT_NEAR(RowOf(result, "UpFraction", 2).Value, UnitUpTime(lambda, mu, 2, 7) / 5, 1e-11);
+  }
+}
+
+TEST(ClosedFormTest, BinaryRewardFileGivesTheSameValues) {
+  SolverScratch dir;
+  const std::string text = WriteChain(dir, "text", RepairableUnit(0.3, 2.0));
+  const std::string binary = WriteChain(dir, "binary", RepairableUnit(0.3, 2.0), true);
+  ChainSolver::Result a = SolvePrefix(text, MethodOptions());
+  ChainSolver::Result b = SolvePrefix(binary, MethodOptions());
+  ASSERT_EQ(a.Rows.size(), b.Rows.size());
+  for (std::size_t i = 0; i < a.Rows.size(); i++)
+    EXPECT_EQ(a.Rows[i].Value, b.Rows[i].Value) << a.Rows[i].Variable;
+}
+
+// M/M/1/K: state s holds s-1 customers; arrivals lambda, services mu.
+TEST(ClosedFormTest, QueueMeanLengthEveryMethod) {
+  const double lambda = 0.8, mu = 1.0;
+  const int K = 30;
+  TestChain chain;
+  chain.States = K + 1;
+  TestVariable length{"Length", 3, {{0, 1}}, {}, {}};
+  for (int n = 0; n <= K; n++) {
+    if (n < K)
+      chain.add(n + 1, n + 2, lambda);
+    if (n > 0)
+      chain.add(n + 1, n, mu);
+    length.Rate.push_back(n);
+  }
+  chain.Variables = {length};
+  double weight = 1, sum = 0, mean = 0;
+  for (int n = 0; n <= K; n++, weight *= lambda / mu) {
+    sum += weight;
+    mean += n * weight;
+  }
+  mean /= sum;
+
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "mm1k", chain);
+  for (Method method : AllMethods) {
+    SCOPED_TRACE(SolverOptions::MethodName(method));
+    ChainSolver::Result result = SolvePrefix(prefix, MethodOptions(method));
+    ASSERT_TRUE(result.complete()) << result.Info.Failure;
+    EXPECT_NEAR(RowOf(result, "Length").Value, mean, 1e-9 * mean);
+  }
+}
+
+// Four components failing independently at rate lambda, never repaired;
+// state s has 5 - s working. Works while at least two are up.
+TEST(ClosedFormTest, PureDeathReliability) {
+  const double lambda = 0.5;
+  TestChain chain;
+  chain.States = 5;
+  for (std::uint32_t s = 1; s < 5; s++)
+    chain.add(s, s + 1, (5 - s) * lambda);
+  const std::vector<std::pair<double, double>> times{{0.5, 0.5}, {1, 1}, {2, 2}, {4, 4}, {8, 8}};
+  chain.Variables = {TestVariable{"Reliability", 0, times, {1, 1, 1, 0, 0}, {}},
+                     TestVariable{"Working", 0, times, {4, 3, 2, 1, 0}, {}},
+                     TestVariable{"LongRun", 3, {{0, 1}}, {1, 1, 1, 0, 0}, {}}};
+  SolverScratch dir;
+  ChainSolver::Result result = SolvePrefix(WriteChain(dir, "death", chain), MethodOptions());
+  ASSERT_TRUE(result.complete());
+  for (auto [t, unused] : times) {
+    const double up = std::exp(-lambda * t), down = 1 - up;
+    const double reliability =
+        up * up * up * up + 4 * up * up * up * down + 6 * up * up * down * down;
+    EXPECT_NEAR(RowOf(result, "Reliability", t).Value, reliability, 1e-11) << "t = " << t;
+    EXPECT_NEAR(RowOf(result, "Working", t).Value, 4 * up, 4e-11) << "t = " << t;
+  }
+  EXPECT_NEAR(RowOf(result, "LongRun").Value, 0.0, 1e-15);
+}
+
+// 1 -> 2 (1), 1 -> 3 (2), 2 -> 1 (3), 2 -> 4 (4); 3 and 4 absorb. From
+// state 1, h = P(end in 3) solves h1 = (2 + h2)/3, h2 = 3 h1 / 7: h1 = 7/9.
+TEST(ClosedFormTest, TwoAbsorbingStatesAbsorptionProbabilities) {
+  TestChain chain;
+  chain.States = 4;
+  chain.add(1, 2, 1);
+  chain.add(1, 3, 2);
+  chain.add(2, 1, 3);
+  chain.add(2, 4, 4);
+  chain.Variables = {TestVariable{"InThree", 3, {{0, 1}}, {0, 0, 1, 0}, {}},
+                     TestVariable{"InFour", 3, {{0, 1}}, {0, 0, 0, 1}, {}}};
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "absorb", chain);
+  for (Method method : AllMethods) {
+    SCOPED_TRACE(SolverOptions::MethodName(method));
+    ChainSolver::Result result = SolvePrefix(prefix, MethodOptions(method));
+    ASSERT_TRUE(result.complete()) << result.Info.Failure;
+    EXPECT_EQ(result.Info.Classes, 2u);
+    EXPECT_EQ(result.Info.TransientStates, 2u);
+    EXPECT_NEAR(RowOf(result, "InThree").Value, 7.0 / 9, 1e-11);
+    EXPECT_NEAR(RowOf(result, "InFour").Value, 2.0 / 9, 1e-11);
+  }
+}
+
+// State 1 enters the closed classes {2,3} and {4,5} with equal rates; within
+// them pi = (2/3, 1/3) and (1/4, 3/4). The long-run average of the reward
+// "state number" is (1/2)(7/3) + (1/2)(19/4) = 85/24.
+TEST(ClosedFormTest, TwoClosedClassesCombineByAbsorption) {
+  TestChain chain;
+  chain.States = 5;
+  chain.add(1, 2, 1);
+  chain.add(1, 4, 1);
+  chain.add(2, 3, 1);
+  chain.add(3, 2, 2);
+  chain.add(4, 5, 3);
+  chain.add(5, 4, 1);
+  chain.Variables = {TestVariable{"Number", 3, {{0, 1}}, {1, 2, 3, 4, 5}, {}}};
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "classes", chain);
+  for (Method method : AllMethods) {
+    SCOPED_TRACE(SolverOptions::MethodName(method));
+    ChainSolver::Result result = SolvePrefix(prefix, MethodOptions(method));
+    ASSERT_TRUE(result.complete()) << result.Info.Failure;
+    EXPECT_NEAR(RowOf(result, "Number").Value, 85.0 / 24, 1e-10);
+  }
+}
+
+// Rates 1e-4 and 1e4 in one chain.
+TEST(ClosedFormTest, StiffUnitAndStiffTwoPhaseFailure) {
+  const double lambda = 1e-4, mu = 1e4;
+  SolverScratch dir;
+  TestChain unit = RepairableUnit(lambda, mu);
+  unit.Variables[1].Times = {{1e-5, 1e-5}, {1e-4, 1e-4}, {1, 1}, {100, 100}};
+  for (Method method : AllMethods) {
+    SCOPED_TRACE(SolverOptions::MethodName(method));
+    ChainSolver::Result result = SolvePrefix(WriteChain(dir, "stiff", unit), MethodOptions(method));
+    ASSERT_TRUE(result.complete()) << result.Info.Failure;
+    EXPECT_NEAR(RowOf(result, "Availability").Value, mu / (lambda + mu), 1e-13);
+    for (double t : {1e-5, 1e-4, 1.0, 100.0})
+      EXPECT_NEAR(RowOf(result, "Point", t).Value, UnitAvailability(lambda, mu, t), 1e-11);
+  }
+
+  // 1 -> 2 at a = 1e4, 2 -> 3 at b = 1e-4: P(in 3 at t) is the
+  // hypoexponential distribution 1 - (a e^{-bt} - b e^{-at}) / (a - b).
+  const double a = 1e4, b = 1e-4;
+  TestChain phases;
+  phases.States = 3;
+  phases.add(1, 2, a);
+  phases.add(2, 3, b);
+  phases.Variables = {TestVariable{"Failed", 0, {{1e-4, 1e-4}, {1, 1}, {100, 100}}, {0, 0, 1}, {}}};
+  ChainSolver::Result result = SolvePrefix(WriteChain(dir, "phases", phases), MethodOptions());
+  ASSERT_TRUE(result.complete());
+  for (double t : {1e-4, 1.0, 100.0}) {
+    const double failed = 1 - (a * std::exp(-b * t) - b * std::exp(-a * t)) / (a - b);
+    EXPECT_NEAR(RowOf(result, "Failed", t).Value, failed, 1e-11) << "t = " << t;
+  }
+}
+
+// q t above 1e7: the pass stops at steady state long before its window.
+TEST(ClosedFormTest, LargeUniformizationTimeReachesSteadyState) {
+  TestChain unit = RepairableUnit(1.0, 3.0);
+  unit.Variables[1].Times = {{4e6, 4e6}, {1e9, 1e9}};
+  unit.Variables[3].Times = {{0, 5e6}};
+  SolverScratch dir;
+  ChainSolver::Result result = SolvePrefix(WriteChain(dir, "long", unit), MethodOptions());
+  ASSERT_TRUE(result.complete());
+  EXPECT_GE(result.Info.Transient.Rate * 4e6, 1e7);
+  EXPECT_TRUE(result.Info.Transient.Detected);
+  EXPECT_LT(result.Info.Transient.Steps, 1000u);
+  EXPECT_NEAR(RowOf(result, "Point", 4e6).Value, 0.75, 1e-11);
+  EXPECT_NEAR(RowOf(result, "Point", 1e9).Value, 0.75, 1e-11);
+  EXPECT_NEAR(RowOf(result, "UpFraction", 0).Value, UnitUpTime(1, 3, 0, 5e6) / 5e6, 1e-11);
+}
+
+TEST(ClosedFormTest, IterationLimitAndPeriodicJacobiReportNotConverged) {
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "unit", RepairableUnit(1.0, 2.0));
+
+  // Undamped Jacobi on a two-state chain swaps the two values forever.
+  SolverOptions jacobi = MethodOptions(Method::Jacobi);
+  jacobi.Omega = 1.0;
+  jacobi.MaxIterations = 500;
+  ChainSolver::Result cycling = SolvePrefix(prefix, jacobi);
+  EXPECT_FALSE(cycling.complete());
+  EXPECT_FALSE(RowOf(cycling, "Availability").Valid);
+  EXPECT_NE(RowOf(cycling, "Availability").Note.find("residual"), std::string::npos);
+  // Time-dependent rows do not depend on the failed iteration.
+  EXPECT_TRUE(RowOf(cycling, "Point", 1).Valid);
+
+  SolverOptions few = MethodOptions(Method::GaussSeidel);
+  few.MaxIterations = 1;
+  TestChain queue;
+  queue.States = 50;
+  TestVariable length{"Length", 3, {{0, 1}}, {}, {}};
+  for (std::uint32_t s = 1; s <= 50; s++) {
+    if (s < 50)
+      queue.add(s, s + 1, 0.9);
+    if (s > 1)
+      queue.add(s, s - 1, 1.0);
+    length.Rate.push_back(s - 1);
+  }
+  queue.Variables = {length};
+  ChainSolver::Result limited = SolvePrefix(WriteChain(dir, "queue", queue), few);
+  EXPECT_FALSE(limited.complete());
+  EXPECT_NE(limited.Info.Failure.find("did not converge within 1 iterations"), std::string::npos)
+      << limited.Info.Failure;
+}
+
+TEST(ClosedFormTest, ImpulseValuesAreNotedNotAdded) {
+  TestChain unit = RepairableUnit(0.3, 2.0);
+  unit.Variables[0].Impulse = {0, 5};
+  SolverScratch dir;
+  ChainSolver::Result result = SolvePrefix(WriteChain(dir, "impulse", unit), MethodOptions());
+  EXPECT_NEAR(RowOf(result, "Availability").Value, 2.0 / 2.3, 1e-11);
+  EXPECT_EQ(RowOf(result, "Availability").Note, "impulse part not included");
+  EXPECT_EQ(RowOf(result, "Point", 1).Note, "");
+}
+
+} // namespace
