@@ -54,12 +54,9 @@ double LinearSystem::residual(const double* x, double* work) const {
     return std::numeric_limits<double>::infinity();
   inflow(x, work);
   double imbalance = 0, flow = 0;
-  Matrix->rates().visit([&](auto rate) {
+  Matrix->exitRates().visit([&](auto exit) {
     forEachState([&](std::uint32_t j) {
-      double q = 0;
-      for (std::uint64_t e = Matrix->rowBegin(j); e < Matrix->rowEnd(j); e++)
-        q += rate(e);
-      const double out = x[j] * q;
+      const double out = x[j] * exit(j);
       imbalance += std::fabs(sourceAt(j) + work[j] - out);
       flow += std::fabs(out);
     });

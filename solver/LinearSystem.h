@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "solver/BottomComponents.h"
 #include "solver/RateMatrix.h"
@@ -28,7 +29,7 @@ class LinearSystem {
 public:
   // What a solver reports about one system.
   struct Report {
-    const char* Method = "";      // "gs", "sor", "jacobi", "direct", "single state"
+    std::string Method;           // "gs", "sor (omega 1.2)", "jacobi", "direct", "single state"
     std::uint64_t Iterations = 0; // sweeps (0 for a direct solve)
     double Residual = 0;          // of the solution returned
     bool Converged = false;

@@ -18,25 +18,19 @@ void RateMatrix::finish() {
   assert(RowStart.size() == NumStates && "every row of the matrix was started");
   RowStart.push_back(Columns.size());
   MaxExitRate = 0;
+  ExitRates = CompactColumn();
+  ExitRates.reserve(NumStates);
   Rates.visit([&](auto rate) {
     for (std::uint32_t i = 0; i < NumStates; i++) {
       double q = 0;
       for (std::uint64_t e = RowStart[i]; e < RowStart[i + 1]; e++)
         q += rate(e);
+      ExitRates.push_back(q);
       MaxExitRate = std::max(MaxExitRate, q);
     }
   });
 }
 
-double RateMatrix::exitRate(std::uint32_t i) const {
-  return Rates.visit([&](auto rate) {
-    double q = 0;
-    for (std::uint64_t e = RowStart[i]; e < RowStart[i + 1]; e++)
-      q += rate(e);
-    return q;
-  });
-}
-
 std::size_t RateMatrix::bytes() const {
-  return RowStart.capacity() * 8 + Columns.size() * 4 + Rates.bytes();
+  return RowStart.capacity() * 8 + Columns.size() * 4 + Rates.bytes() + ExitRates.bytes();
 }

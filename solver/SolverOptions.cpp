@@ -141,11 +141,13 @@ time-averaged interval values, and steady-state values (from state 1).
 Options (a value follows as the next word or after '='):
   --epsilon E         accuracy: relative change that ends an iteration, and
                       probability left out by transient truncation (1e-10)
-  --max-iterations N  limit of an iterative method (100000)
-  --method M          steady-state method: auto (direct for systems of up to
-                      1000 states, Gauss-Seidel above), gs (Gauss-Seidel),
-                      sor, jacobi, direct (default auto)
-  --omega W           relaxation of sor (default 1.2) and jacobi (0.9)
+  --max-iterations N  limit of an iterative method, in sweeps (10000)
+  --method M          steady-state method (default auto): auto (sparse LU
+                      for systems of up to 1000 states; above, SOR whose
+                      relaxation is tried against Gauss-Seidel and kept only
+                      while it converges faster), gs (Gauss-Seidel), sor
+                      (fixed relaxation), jacobi, direct (sparse LU)
+  --omega W           relaxation of sor (default 1.1) and jacobi (0.9)
   --csv FILE          also write the rows as CSV
   --plot FILE         draw the instant-of-time variables over time with
                       gnuplot (FILE ends in .png or .svg)
@@ -185,7 +187,7 @@ const char* SolverOptions::MethodName(Method method) {
 double SolverOptions::omegaFor(Method method) const {
   switch (method) {
   case Method::SOR:
-    return Omega > 0 ? Omega : 1.2;
+    return Omega > 0 ? Omega : 1.1;
   case Method::Jacobi:
     return Omega > 0 ? Omega : 0.9;
   default:

@@ -15,7 +15,7 @@ public:
 
   std::string Prefix;     // <path><name> of the files
   double Epsilon = 1e-10; // accuracy of iterations and truncations
-  std::uint64_t MaxIterations = 100000;
+  std::uint64_t MaxIterations = 10000;
   Method SolveMethod = Method::Auto;
   double Omega = 0; // relaxation; 0 = the method's default
   std::string CsvFile;
@@ -31,8 +31,8 @@ public:
   static std::string Usage();
 
   static const char* MethodName(Method method);
-  // The relaxation a method uses: Omega, or its default (SOR 1.2, Jacobi 0.9,
-  // Gauss-Seidel 1).
+  // The relaxation a method uses: Omega, or its default (SOR 1.1, Jacobi 0.9,
+  // Gauss-Seidel 1; Auto adapts its own).
   double omegaFor(Method method) const;
 };
 

@@ -24,8 +24,8 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
                                  double* x, double* work, Progress& progress,
                                  const std::string& label, std::string& failure) {
   Method method = options.SolveMethod;
-  if (method == Method::Auto)
-    method = system.size() <= SteadyStateSolver::DirectLimit ? Method::Direct : Method::GaussSeidel;
+  if (method == Method::Auto && system.size() <= SteadyStateSolver::DirectLimit)
+    method = Method::Direct;
   if (method == Method::Direct) {
     std::string why;
     LinearSystem::Report report = DirectSolver::Solve(system, options.Epsilon, x, work, why);
@@ -34,7 +34,7 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
         failure = label + ": " + why + " (residual " + Sci(report.Residual) + ")";
       return report;
     }
-    method = Method::GaussSeidel;
+    method = Method::Auto;
   }
   LinearSystem::Report report =
       IterativeSolver::Solve(system, method, options, x, work, progress, label);
@@ -58,7 +58,7 @@ void Note(SteadyStateSolver::Result& result, const LinearSystem::Report& report,
   if (!(report.Residual <= result.Residual)) // a NaN or infinite residual too
     result.Residual = report.Residual;
   if (result.Methods.find(report.Method) == std::string::npos)
-    result.Methods += (result.Methods.empty() ? "" : ", ") + std::string(report.Method);
+    result.Methods += (result.Methods.empty() ? "" : ", ") + report.Method;
   if (!report.Converged) {
     result.Converged = false;
     if (result.Failure.empty())

@@ -160,22 +160,20 @@ Uniformization::Run(const RateMatrix& matrix, const std::vector<const CompactCol
       return values;
     }
 
-    // next = p P = p (I - diag(q_j)/q) + p R / q, with q_j the row's sum.
+    // next = p P = p (I - diag(q_j)/q) + p R / q.
     std::fill(next.begin(), next.end(), 0.0);
     matrix.rates().visit([&](auto rate) {
-      for (std::uint32_t j = 0; j < n; j++) {
-        const double pj = p[j];
-        if (pj == 0.0)
-          continue;
-        const double share = pj * invQ;
-        double exitRate = 0;
-        for (std::uint64_t e = matrix.rowBegin(j); e < matrix.rowEnd(j); e++) {
-          const double r = rate(e);
-          exitRate += r;
-          next[column[e]] += share * r;
+      matrix.exitRates().visit([&](auto exit) {
+        for (std::uint32_t j = 0; j < n; j++) {
+          const double pj = p[j];
+          if (pj == 0.0)
+            continue;
+          const double share = pj * invQ;
+          for (std::uint64_t e = matrix.rowBegin(j); e < matrix.rowEnd(j); e++)
+            next[column[e]] += share * rate(e);
+          next[j] += pj - share * exit(j);
         }
-        next[j] += pj - share * exitRate;
-      }
+      });
     });
     p.swap(next);
     if ((k & 0xFF) == 0 && progress.due())

@@ -98,6 +98,86 @@ TEST(ClosedFormTest, QueueMeanLengthEveryMethod) {
   }
 }
 
+// Above the direct solver's size the iteration with adaptive relaxation
+// solves both kinds of system:
+// - a closed class: two independent M/M/1/K queues (1271 states), whose
+//   joint law is the product of the two truncated geometric laws;
+// - a transient part: a race of two Erlang clocks of K phases (rates a and
+//   b, 1225 transient states); A wins when its K-th phase ends first, with
+//   probability sum_{n=K}^{2K-1} C(2K-1, n) (a/(a+b))^n (b/(a+b))^(2K-1-n).
+TEST(ClosedFormTest, LargeSystemsWithAdaptiveRelaxation) {
+  SolverScratch dir;
+  const int K1 = 40, K2 = 30;
+  const double lambda1 = 0.7, lambda2 = 1.1, mu = 1.0;
+  TestChain queues;
+  queues.States = (K1 + 1) * (K2 + 1);
+  auto number = [&](int i, int j) { return std::uint32_t(i * (K2 + 1) + j + 1); };
+  TestVariable length{"Length", 3, {{0, 1}}, std::vector<double>(queues.States), {}};
+  for (int i = 0; i <= K1; i++) {
+    for (int j = 0; j <= K2; j++) {
+      if (i < K1)
+        queues.add(number(i, j), number(i + 1, j), lambda1);
+      if (i > 0)
+        queues.add(number(i, j), number(i - 1, j), mu);
+      if (j < K2)
+        queues.add(number(i, j), number(i, j + 1), lambda2);
+      if (j > 0)
+        queues.add(number(i, j), number(i, j - 1), mu);
+      length.Rate[number(i, j) - 1] = i + j;
+    }
+  }
+  queues.Variables = {length};
+  auto meanLength = [](double rho, int K) {
+    double weight = 1, sum = 0, mean = 0;
+    for (int n = 0; n <= K; n++, weight *= rho) {
+      sum += weight;
+      mean += n * weight;
+    }
+    return mean / sum;
+  };
+  const double expected = meanLength(lambda1 / mu, K1) + meanLength(lambda2 / mu, K2);
+  ChainSolver::Result q = SolvePrefix(WriteChain(dir, "queues", queues), MethodOptions());
+  ASSERT_TRUE(q.complete()) << q.Info.Failure;
+  EXPECT_EQ(q.Info.Methods.find("direct"), std::string::npos) << q.Info.Methods;
+  EXPECT_NEAR(RowOf(q, "Length").Value / expected, 1.0, 1e-9);
+
+  const int K = 35;
+  const double a = 1.0, b = 1.2;
+  TestChain race;
+  // Transient (i, j), 0 <= i, j < K, numbered by i + j so that state 1 is
+  // (0, 0); then A's wins (K, j) and B's wins (i, K), absorbing.
+  std::map<std::pair<int, int>, std::uint32_t> id;
+  for (int level = 0; level <= 2 * K - 2; level++)
+    for (int i = 0; i < K; i++)
+      if (level - i >= 0 && level - i < K)
+        id[{i, level - i}] = std::uint32_t(id.size() + 1);
+  for (int j = 0; j < K; j++)
+    id[{K, j}] = std::uint32_t(id.size() + 1);
+  for (int i = 0; i < K; i++)
+    id[{i, K}] = std::uint32_t(id.size() + 1);
+  race.States = std::uint32_t(id.size());
+  TestVariable aWins{"AWins", 3, {{0, 1}}, std::vector<double>(race.States, 0.0), {}};
+  for (int i = 0; i < K; i++) {
+    for (int j = 0; j < K; j++) {
+      race.add(id[{i, j}], id[{i + 1, j}], a);
+      race.add(id[{i, j}], id[{i, j + 1}], b);
+    }
+  }
+  for (int j = 0; j < K; j++)
+    aWins.Rate[id[{K, j}] - 1] = 1;
+  race.Variables = {aWins};
+  double win = 0;
+  const double pa = a / (a + b);
+  for (int n = K; n <= 2 * K - 1; n++)
+    win += std::exp(std::lgamma(2.0 * K) - std::lgamma(n + 1.0) - std::lgamma(2.0 * K - n) +
+                    n * std::log(pa) + (2 * K - 1 - n) * std::log(1 - pa));
+  ChainSolver::Result r = SolvePrefix(WriteChain(dir, "race", race), MethodOptions());
+  ASSERT_TRUE(r.complete()) << r.Info.Failure;
+  EXPECT_EQ(r.Info.Classes, std::uint32_t(2 * K));
+  EXPECT_EQ(r.Info.TransientStates, std::uint64_t(K * K));
+  EXPECT_NEAR(RowOf(r, "AWins").Value, win, 1e-10);
+}
+
 // Four components failing independently at rate lambda, never repaired;
 // state s has 5 - s working. Works while at least two are up.
 TEST(ClosedFormTest, PureDeathReliability) {

@@ -106,4 +106,17 @@ TEST(ExampleTest, KanbanAndFmsSteadyStatesMatchTheDenseComputation) {
   }
 }
 
+// FMS N=3 (6520 states) makes SOR with omega 1.2 stagnate: the adaptive
+// relaxation must reject it and still agree with plain Gauss-Seidel.
+TEST(ExampleTest, AdaptiveRelaxationRejectsAStagnatingOmega) {
+  SolverScratch dir;
+  const std::string prefix = Generate(dir, "gen-fms", "fms3", "2");
+  ChainSolver::Result gs = SolvePrefix(prefix, MethodOptions(SolverOptions::Method::GaussSeidel));
+  ChainSolver::Result adaptive = SolvePrefix(prefix, MethodOptions(SolverOptions::Method::Auto));
+  ASSERT_TRUE(gs.complete() && adaptive.complete());
+  EXPECT_EQ(adaptive.Info.Methods, "sor (omega 1.1)");
+  EXPECT_LT(adaptive.Info.Iterations, gs.Info.Iterations);
+  EXPECT_NEAR(adaptive.Rows[0].Value / gs.Rows[0].Value, 1.0, 1e-9);
+}
+
 } // namespace
