@@ -25,7 +25,9 @@ BlockReader::BlockReader(const std::string& fileName, const std::string& role,
     }
     Size = static_cast<std::uint64_t>(info.st_size);
   }
-  Buffer = std::make_unique<char[]>(Capacity);
+  // One byte more than the capacity for the sentinel line feed.
+  Buffer = std::make_unique<char[]>(Capacity + 1);
+  Buffer[0] = '\n';
 }
 
 BlockReader::~BlockReader() {
@@ -47,7 +49,7 @@ bool BlockReader::refill() {
     Pos = 0;
   }
   if (End == Capacity) {
-    auto larger = std::make_unique<char[]>(Capacity * 2);
+    auto larger = std::make_unique<char[]>(Capacity * 2 + 1);
     std::memcpy(larger.get(), Buffer.get(), End);
     Buffer = std::move(larger);
     Capacity *= 2;
@@ -62,6 +64,7 @@ bool BlockReader::refill() {
     if (n == 0)
       Eof = true;
     End += static_cast<std::size_t>(n);
+    Buffer[End] = '\n';
     return true;
   }
 }

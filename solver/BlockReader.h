@@ -12,11 +12,10 @@
 // by byte, that knows the file name and the current line for messages.
 //
 // The file is read with read(2) into one buffer (4 MiB by default); a line is
-// found with memchr and handed out as a view into the buffer, valid until the
-// next call. Nothing is allocated per line. Memory: the buffer, grown only if
-// a single line is longer than it. The page cache, not this process, holds
-// the file, so reading a file of any size costs no resident memory beyond the
-// buffer.
+// found by a scan up to the next line feed and handed out as a view into the
+// buffer, valid until the next call. Nothing is allocated per line. Memory: the buffer, grown only
+// if a single line is longer than it. The page cache, not this process, holds the file, so reading
+// a file of any size costs no resident memory beyond the buffer.
 //
 // Every line must end with a line feed (a '\r' before it is dropped): a file
 // that ends in the middle of a line was cut short, and a number at its end
@@ -37,11 +36,15 @@ public:
   // The next line without its line end; false at the end of the file.
   bool nextLine(std::string_view& line) {
     for (;;) {
+      // A line feed is kept after the data as a sentinel, so the scan needs
+      // no bound check; lines are short, and a call to memchr per line
+      // would cost more than the scan.
       const char* from = Buffer.get() + Pos;
-      const void* found = Pos < End ? std::memchr(from, '\n', End - Pos) : nullptr;
-      if (found != nullptr) {
-        const char* lineEnd = static_cast<const char*>(found);
-        std::size_t length = static_cast<std::size_t>(lineEnd - from);
+      const char* at = from;
+      while (*at != '\n')
+        at++;
+      std::size_t length = static_cast<std::size_t>(at - from);
+      if (Pos + length < End) {
         Pos += length + 1;
         Line++;
         if (length > 0 && from[length - 1] == '\r')
@@ -52,6 +55,22 @@ public:
       if (!refill())
         return false;
     }
+  }
+
+  // A whole line that is a decimal number without sign, parsed in place (the
+  // common case of the record files); anything else goes to parseUnsigned
+  // for its message.
+  std::uint64_t lineUnsigned(std::string_view text, const char* what) const {
+    if (text.empty() || text.size() > 18)
+      return parseUnsigned(text, what);
+    std::uint64_t value = 0;
+    for (char c : text) {
+      const unsigned digit = static_cast<unsigned char>(c) - '0';
+      if (digit > 9)
+        return parseUnsigned(text, what);
+      value = value * 10 + digit;
+    }
+    return value;
   }
 
   // Reads exactly `count` bytes; false when the file ends before (then

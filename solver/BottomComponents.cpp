@@ -97,12 +97,12 @@ void BottomComponents::find(const RateMatrix& matrix, Progress& progress) {
   std::vector<std::uint64_t>().swap(root);
 
   // Components as 0 .. count-1 in the order they were finished; a component
-  // is bottom unless a transition leaves it.
+  // is bottom unless a transition leaves it (a lone component is bottom).
   NumComponents = n - component;
   for (std::uint32_t v = 0; v < n; v++)
     rindex[v] = n - rindex[v];
   std::vector<std::uint32_t> classOfComponent(NumComponents, 0);
-  for (std::uint32_t v = 0; v < n; v++) {
+  for (std::uint32_t v = 0; v < n && NumComponents > 1; v++) {
     const std::uint32_t c = rindex[v];
     for (std::uint64_t e = matrix.rowBegin(v); e < matrix.rowEnd(v); e++) {
       if (rindex[column[e]] != c) {

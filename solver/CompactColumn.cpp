@@ -52,7 +52,7 @@ std::uint32_t CompactColumn::indexOf(double value) {
   return LastIndex;
 }
 
-void CompactColumn::push_back(double value) {
+void CompactColumn::pushNew(double value) {
   if (Kind == Width::Full) {
     Values.push_back(value);
     Count++;

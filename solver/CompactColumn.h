@@ -1,6 +1,7 @@
 #ifndef SOLVER_COMPACTCOLUMN_H
 #define SOLVER_COMPACTCOLUMN_H
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -25,7 +26,19 @@ public:
   // Room for `count` entries without reallocation (memory is only touched
   // when written).
   void reserve(std::size_t count);
-  void push_back(double value);
+  void push_back(double value) {
+    // The common case, a value equal to the one before, without the map.
+    if (Kind != Width::Full && LastIndex != UINT32_MAX &&
+        std::bit_cast<std::uint64_t>(value) == LastBits) {
+      if (Kind == Width::Byte)
+        Bytes.push_back(static_cast<std::uint8_t>(LastIndex));
+      else
+        Shorts.push_back(static_cast<std::uint16_t>(LastIndex));
+      Count++;
+      return;
+    }
+    pushNew(value);
+  }
   std::size_t size() const { return Count; }
   double operator[](std::size_t i) const;
 
@@ -65,6 +78,7 @@ private:
   // Index of `value` in Table, adding it when new; widens the column when the
   // table outgrows the index width (then returns an index valid after it).
   std::uint32_t indexOf(double value);
+  void pushNew(double value);
   void widen();
 
   Width Kind = Width::Byte;

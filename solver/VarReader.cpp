@@ -23,6 +23,38 @@ double LittleEndianDouble(const unsigned char* b) {
   return std::bit_cast<double>(bits);
 }
 
+// Values of up to 8 characters ("0", "1", "0.5", "1e-05"), the usual reward
+// texts, looked up by their characters instead of converted again.
+class ShortTextCache {
+public:
+  // The cached value, or nullptr; `key` is what store() needs.
+  const double* find(std::string_view text, std::uint64_t& key) const {
+    if (text.empty() || text.size() > 8) {
+      key = 0;
+      return nullptr;
+    }
+    key = 0;
+    std::memcpy(&key, text.data(), text.size());
+    const Entry& entry = Entries[Slot(key)];
+    return entry.Key == key ? &entry.Value : nullptr;
+  }
+  void store(std::uint64_t key, double value) {
+    if (key == 0)
+      return;
+    Entries[Slot(key)] = Entry{key, value};
+  }
+
+private:
+  struct Entry {
+    std::uint64_t Key = 0;
+    double Value = 0;
+  };
+  static std::size_t Slot(std::uint64_t key) {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 56);
+  }
+  Entry Entries[256] = {};
+};
+
 } // namespace
 
 VarReader::VarReader(std::string fileName, std::vector<std::string> names)
@@ -46,10 +78,15 @@ std::vector<VarReader::Variable> VarReader::read(std::uint32_t states, int fileT
     vars[v].RateValues.reserve(states);
   }
 
+  ShortTextCache cache;
   auto valueOf = [&](std::string_view text, const char* what) {
+    std::uint64_t key;
+    if (const double* cached = cache.find(text, key))
+      return *cached;
     double value = in.parseDouble(text, what);
     if (!std::isfinite(value))
       in.fail(std::string(what) + " " + BlockReader::Quote(text) + " is not finite");
+    cache.store(key, value);
     return value;
   };
 
@@ -59,7 +96,7 @@ std::vector<VarReader::Variable> VarReader::read(std::uint32_t states, int fileT
         in.failAtLine(in.lineNumber() + 1, "the file ends after " + std::to_string(s - 1) +
                                                " state records, but the " + ".arm file has " +
                                                std::to_string(states) + " states");
-      if (in.parseUnsigned(line, "a state number") != s)
+      if (in.lineUnsigned(line, "a state number") != s)
         in.fail("expected the record of state " + std::to_string(s) + ", found " +
                 BlockReader::Quote(line));
       for (std::size_t v = 0; v < count; v++) {
