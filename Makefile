@@ -1,5 +1,6 @@
 # Two set-up commands:
-#   make run   Release build, then the example's first experiment into out/
+#   make run   Release build, then the example's first experiment into out/,
+#              solved by ssg-solve
 #   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
 #              then every test through ctest
 # `make bench` runs the benchmark cases (see bench/README.md).
@@ -20,9 +21,21 @@ build-release: deps-build
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
 
+# The experiment's files are then solved: the prefix is taken from the -P and
+# -N options of ARGS.
 run: build-release
 	@if [ -x build/release/gen ]; then \
-	  mkdir -p out && ./build/release/gen $(ARGS); \
+	  mkdir -p out && ./build/release/gen $(ARGS) && \
+	  set -- $(ARGS) && path= && name= && \
+	  while [ $$# -gt 0 ]; do \
+	    case "$$1" in \
+	      -P) path=$${2:-}; shift ;; -P*) path=$${1#-P} ;; \
+	      -N) name=$${2:-}; shift ;; -N*) name=$${1#-N} ;; \
+	    esac; \
+	    [ $$# -gt 0 ] && shift; \
+	  done; \
+	  echo; echo "== ssg-solve $$path$$name"; \
+	  ./build/release/ssg-solve "$$path$$name"; \
 	else \
 	  echo "The example executable is not built yet: nothing runs."; \
 	fi

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -36,6 +38,34 @@ private:
   std::map<std::tuple<double, bool, bool>, std::size_t> Index;
   std::vector<Uniformization::Request> List;
 };
+
+// What Uniformization guarantees for a row: epsilon max|r| for an instant
+// value, epsilon (t + 1/q) max|r| at each end of an accumulated interval.
+double AccuracyBound(const ChainSolver::Row& row, const CompactColumn& reward, double epsilon,
+                     double q) {
+  double largest = reward.visit([&](auto value) {
+    double most = 0;
+    for (std::size_t j = 0; j < reward.size(); j++)
+      most = std::max(most, std::fabs(value(j)));
+    return most;
+  });
+  switch (row.Type) {
+  case PVTypeReader::InstantOfTime:
+    return epsilon * largest;
+  case PVTypeReader::IntervalOfTime:
+    return epsilon * (row.Start + row.Stop + 2 / q) * largest;
+  case PVTypeReader::TimeAveragedInterval:
+    return epsilon * (row.Start + row.Stop + 2 / q) * largest / (row.Stop - row.Start);
+  default:
+    return 0;
+  }
+}
+
+std::string Short(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2g", v);
+  return text;
+}
 
 } // namespace
 
@@ -175,6 +205,11 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     }
     if (measure.HasImpulse && row.Valid)
       row.Note = "impulse part not included";
+    if (measure.Type != PVTypeReader::SteadyState) {
+      const double bound = AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
+      if (std::fabs(row.Value) < bound)
+        row.Note += (row.Note.empty() ? "" : "; ") + ("below the accuracy bound " + Short(bound));
+    }
     result.Rows.push_back(std::move(row));
   }
   for (std::size_t m = 0; m < measures.size(); m++) {

@@ -25,7 +25,10 @@ class RateMatrix;
 // - time-averaged interval: that divided by Stop - Start;
 // - steady-state: one row, pi . r with pi the long-run distribution.
 // A measure whose reward file has non-zero impulse values gets the note
-// that the impulse part is not included. The long-run distribution is also
+// that the impulse part is not included. A time-dependent value smaller
+// than Uniformization's absolute error bound gets the note "below the
+// accuracy bound <bound>": its digits are not significant (a reliability
+// after many mean times to failure, say). The long-run distribution is also
 // computed, for steady-state detection, when the transient pass would need
 // at least DetectAfter steps.
 //
