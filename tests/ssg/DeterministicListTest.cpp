@@ -1,6 +1,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -8,22 +9,28 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "ssg/DeterministicList.h"
 #include "ssg/RateInfoType.h"
 
 namespace {
 
-// Writes the list into a fresh file and returns the file's bytes.
+// Writes the list into a fresh file and returns the file's bytes. The name
+// carries the process id: ctest runs the cases of this suite as parallel
+// processes, and other checkouts' test runs may share the directory.
 std::string written(DeterministicList& list, OutputFileType form) {
-  const std::string path = ::testing::TempDir() + "deterministic_list_test.det";
+  const std::string path =
+      ::testing::TempDir() + "deterministic_list_test_" + std::to_string(getpid()) + ".det";
   {
     std::fstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
     list.writeEnablingStates(out, form);
     EXPECT_TRUE(out.good());
   }
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::remove(path.c_str());
+  return bytes;
 }
 
 void appendLittleEndian(std::string& bytes, uint64_t value, int width) {
