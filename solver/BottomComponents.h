@@ -21,7 +21,8 @@ class RateMatrix;
 // states of a class, and the transient states, are listed in increasing
 // order. Memory kept: 8 bytes per state (class of each state, and the
 // grouped state lists; 4 when the whole chain is one class); while
-// searching, up to 12 more bytes per state for the stacks.
+// searching, up to 16 more bytes per state for the stacks (only the depth
+// actually reached is touched).
 class BottomComponents {
 public:
   static constexpr std::uint32_t Transient = UINT32_MAX;

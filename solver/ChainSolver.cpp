@@ -129,9 +129,11 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     }
   }
   const bool needTransient = !requests.list().empty();
-  if (needTransient &&
-      Uniformization::StepsNeeded(matrix, requests.list(), options.Epsilon) >= DetectAfter)
+  if (needTransient && !needSteady &&
+      Uniformization::StepsNeeded(matrix, requests.list(), options.Epsilon) >= DetectAfter) {
     needSteady = true;
+    info.SteadyStateForDetectionOnly = true;
+  }
 
   // The long-run distribution.
   SteadyStateSolver::Result steady;
@@ -206,7 +208,8 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     if (measure.HasImpulse && row.Valid)
       row.Note = "impulse part not included";
     if (measure.Type != PVTypeReader::SteadyState) {
-      const double bound = AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
+      const double bound =
+          AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
       if (std::fabs(row.Value) < bound)
         row.Note += (row.Note.empty() ? "" : "; ") + ("below the accuracy bound " + Short(bound));
     }

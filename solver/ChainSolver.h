@@ -70,6 +70,7 @@ public:
     std::uint64_t Components = 0;
     std::uint64_t TransientStates = 0;
     bool SteadyStateSolved = false;
+    bool SteadyStateForDetectionOnly = false; // no steady-state measure needed it
     bool SteadyStateConverged = true;
     std::string Methods;
     std::uint64_t Iterations = 0;

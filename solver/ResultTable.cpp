@@ -93,8 +93,9 @@ void ResultTable::PrintSummary(std::ostream& out, const ChainFiles& files,
   out << '\n';
   if (s.SteadyStateSolved) {
     out << "closed classes " << s.Classes << ", transient states " << s.TransientStates << '\n';
-    out << "steady state: method " << (s.Methods.empty() ? "none needed" : s.Methods)
-        << ", iterations " << s.Iterations << ", residual " << Sci(s.Residual);
+    out << "steady state" << (s.SteadyStateForDetectionOnly ? " (to end the transient pass)" : "")
+        << ": method " << (s.Methods.empty() ? "none needed" : s.Methods) << ", iterations "
+        << s.Iterations << ", residual " << Sci(s.Residual);
     if (!s.SteadyStateConverged)
       out << ", NOT CONVERGED: " << s.Failure;
     out << '\n';
