@@ -9,6 +9,21 @@
 
 namespace {
 
+// Values below this have lost their precision (subnormal doubles start at
+// 2.2e-308): their relative change is rounding noise and is not tested.
+constexpr double Negligible = 1e-290;
+
+// Keeps in `largest` the largest relative change |d| / |next| of a sweep,
+// without a division per state.
+// An overflowed value makes it infinite.
+inline void Track(double& largest, double d, double next) {
+  const double change = std::fabs(d), size = std::fabs(next);
+  if (change > largest * size && size > Negligible)
+    largest = change / size;
+  else if (!(size <= std::numeric_limits<double>::max()))
+    largest = std::numeric_limits<double>::infinity();
+}
+
 // One Gauss-Seidel/SOR sweep; returns the largest relative change.
 template <bool Closed, bool Contiguous, class Rate, class Exit>
 double Sweep(const LinearSystem& system, Rate rate, Exit exit, double* x, double* in,
@@ -36,9 +51,7 @@ double Sweep(const LinearSystem& system, Rate rate, Exit exit, double* x, double
       if (Closed || system.inside(k))
         in[k] += d * rate(e);
     }
-    const double change = std::fabs(d);
-    if (change > largest * std::fabs(next))
-      largest = next != 0.0 ? change / std::fabs(next) : std::numeric_limits<double>::infinity();
+    Track(largest, d, next);
   }
   return largest;
 }
@@ -53,10 +66,8 @@ double JacobiStep(const LinearSystem& system, double* x, const double* in, doubl
       const double old = x[j];
       const double target = (system.sourceAt(j) + in[j]) / exit(j);
       const double next = old + omega * (target - old);
-      const double change = std::fabs(next - old);
       x[j] = next;
-      if (change > largest * std::fabs(next))
-        largest = next != 0.0 ? change / std::fabs(next) : std::numeric_limits<double>::infinity();
+      Track(largest, next - old, next);
     });
   });
   return largest;

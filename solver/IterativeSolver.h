@@ -37,7 +37,8 @@ class Progress;
 //
 // Start: the uniform distribution for a closed class, 0 for a transient part.
 // Convergence: the largest relative change of a component in a sweep,
-// max_j |x_j' - x_j| / |x_j'|, is at most epsilon, and then the residual
+// max_j |x_j' - x_j| / |x_j'| over the components above 1e-290 (below, a
+// double has lost its precision), is at most epsilon, and then the residual
 // (LinearSystem: relative flow imbalance, from a fresh inflow) is at most
 // 10 epsilon; otherwise the sweeps go on. Not converged within
 // --max-iterations sweeps (rejected ones count): Report.Converged is false

@@ -7,6 +7,7 @@
 #include "solver/IterativeSolver.h"
 #include "solver/Progress.h"
 #include "solver/RateMatrix.h"
+#include "solver/SolverError.h"
 
 namespace {
 
@@ -27,6 +28,13 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
   if (method == Method::Auto && system.size() <= SteadyStateSolver::DirectLimit)
     method = Method::Direct;
   if (method == Method::Direct) {
+    if (system.size() > SteadyStateSolver::DirectMaximum)
+      throw SolverError(SolverError::InputError,
+                        "--method direct: " + label + " has " + std::to_string(system.size()) +
+                            " states; the sparse LU factors of such chains fill in until they "
+                            "take hours and gigabytes, so the direct method is limited to " +
+                            std::to_string(SteadyStateSolver::DirectMaximum) +
+                            " states (use --method auto, gs or sor)");
     std::string why;
     LinearSystem::Report report = DirectSolver::Solve(system, options.Epsilon, x, work, why);
     if (report.Converged || options.SolveMethod == Method::Direct) {

@@ -74,8 +74,7 @@ Uniformization::Run(const RateMatrix& matrix, const std::vector<const CompactCol
   std::vector<double> prefix(numRewards, 0.0);
   std::vector<double> s(numRewards, 0.0);
 
-  // Adds step k's scalars s to every request; false once no request needs
-  // steps beyond k.
+  // Adds step k's scalars s to every request whose window holds k.
   auto addStep = [&](std::uint64_t k) {
     for (std::size_t r = 0; r < requests.size(); r++) {
       const FoxGlynn& fg = *windows[r].Poisson;

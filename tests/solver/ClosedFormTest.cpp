@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "solver/SolverError.h"
+#include "solver/SteadyStateSolver.h"
 #include "tests/solver/SolverTestFiles.h"
 
 namespace {
@@ -329,6 +331,26 @@ TEST(ClosedFormTest, IterationLimitAndPeriodicJacobiReportNotConverged) {
   EXPECT_FALSE(limited.complete());
   EXPECT_NE(limited.Info.Failure.find("did not converge within 1 iterations"), std::string::npos)
       << limited.Info.Failure;
+}
+
+TEST(ClosedFormTest, DirectMethodRefusesSystemsItCannotFactorise) {
+  TestChain cycle;
+  cycle.States = SteadyStateSolver::DirectMaximum + 1;
+  TestVariable one{"One", 3, {{0, 1}}, std::vector<double>(cycle.States, 1.0), {}};
+  for (std::uint32_t s = 1; s <= cycle.States; s++)
+    cycle.add(s, s % cycle.States + 1, 1.0);
+  cycle.Variables = {one};
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "cycle", cycle);
+  try {
+    SolvePrefix(prefix, MethodOptions(Method::Direct));
+    ADD_FAILURE() << "a direct solve of " << cycle.States << " states was attempted";
+  } catch (const SolverError& e) {
+    EXPECT_EQ(e.exitStatus(), 1);
+    EXPECT_NE(std::string(e.what()).find("limited to 20000 states"), std::string::npos) << e.what();
+  }
+  // Every other method solves it (the uniform distribution).
+  EXPECT_NEAR(RowOf(SolvePrefix(prefix, MethodOptions()), "One").Value, 1.0, 1e-12);
 }
 
 TEST(ClosedFormTest, ImpulseValuesAreNotedNotAdded) {
