@@ -35,13 +35,16 @@ void BottomComponents::find(const RateMatrix& matrix, Progress& progress) {
   open.reserve(n);
   std::uint32_t index = 1;
   std::uint32_t component = n;
-  std::uint64_t finished = 0;
+  std::uint64_t visited = 0;
 
   auto begin = [&](std::uint32_t v) {
     pathState.push_back(v);
     pathNext.push_back(matrix.rowBegin(v));
     setRoot(v, true);
     rindex[v] = index++;
+    if ((++visited & 0xFFFF) == 0 && progress.due())
+      progress.show("closed classes: " + std::to_string(visited) + " of " + std::to_string(n) +
+                    " states visited");
   };
 
   for (std::uint32_t s = 0; s < n; s++) {
@@ -71,10 +74,8 @@ void BottomComponents::find(const RateMatrix& matrix, Progress& progress) {
           rindex[open.back()] = component;
           open.pop_back();
           index--;
-          finished++;
         }
         rindex[v] = component--;
-        finished++;
       } else {
         open.push_back(v);
       }
@@ -85,9 +86,6 @@ void BottomComponents::find(const RateMatrix& matrix, Progress& progress) {
           setRoot(u, false);
         }
       }
-      if ((finished & 0xFFFF) == 0 && progress.due())
-        progress.show("closed classes: " + std::to_string(finished) + " of " + std::to_string(n) +
-                      " states classified");
     }
   }
   assert(open.empty() && "every state belongs to a finished component");

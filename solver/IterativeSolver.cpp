@@ -258,7 +258,7 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
       }
     }
     if (progress.due())
-      progress.show(label + " (" + methodName() + "): iteration " + std::to_string(it) +
+      progress.show(label + ", " + methodName() + ": iteration " + std::to_string(it) +
                     ", relative change " + Sci(change));
   }
   if (system.closed())
