@@ -146,7 +146,8 @@ Options (a value follows as the next word or after '='):
                       for systems of up to 1000 states; above, SOR whose
                       relaxation is tried against Gauss-Seidel and kept only
                       while it converges faster), gs (Gauss-Seidel), sor
-                      (fixed relaxation), jacobi, direct (sparse LU)
+                      (fixed relaxation: faster on some chains, diverging on
+                      others), jacobi, direct (sparse LU)
   --omega W           relaxation of sor (default 1.1) and jacobi (0.9)
   --csv FILE          also write the rows as CSV
   --plot FILE         draw the instant-of-time variables over time with
