@@ -13,10 +13,11 @@
 // generator restricted to the states), and for a closed class the last
 // equation is replaced by x_last = 1 (the balance equations alone are
 // singular; a row of ones for sum x = 1 would fill the factors densely), and
-// the result is normalised to sum 1. Entries below zero that rounding leaves
-// (a few units of 1e-17) are set to 0. The residual
-// (LinearSystem) is computed from the result; above 10 epsilon the solve
-// counts as failed, like an iteration that did not converge.
+// the result is normalised to sum 1. When the last state is so unlikely
+// that the others' values overflow or drown in rounding (the residual
+// shows it), the solve is repeated with sum_j x_j = 1 as the last equation. Entries below zero that
+// rounding leaves (a few units of 1e-17) are set to 0. The residual (LinearSystem) is computed from
+// the result; above 10 epsilon the solve counts as failed, like an iteration that did not converge.
 //
 // Memory: the assembled matrix (about 12 bytes per transition) and the LU
 // factors, whose fill-in grows quickly with the size of the system: suitable

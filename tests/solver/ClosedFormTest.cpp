@@ -333,6 +333,56 @@ TEST(ClosedFormTest, IterationLimitAndPeriodicJacobiReportNotConverged) {
       << limited.Info.Failure;
 }
 
+// More than 256 and more than 65536 distinct rates: the rate columns widen
+// to 2 and 8 bytes per entry, and every kernel must still give the answer.
+TEST(ClosedFormTest, ChainsWithManyDistinctRates) {
+  SolverScratch dir;
+  // M/M/infinity truncated at K: pi_n proportional to a^n / n!, a = 40.
+  const int K = 400;
+  const double lambda = 40.0, mu = 1.0;
+  TestChain servers;
+  servers.States = K + 1;
+  TestVariable busy{"Busy", 3, {{0, 1}}, {}, {}};
+  for (int n = 0; n <= K; n++) {
+    if (n < K)
+      servers.add(n + 1, n + 2, lambda);
+    if (n > 0)
+      servers.add(n + 1, n, n * mu * (1 + 1e-9 * n)); // all distinct
+    busy.Rate.push_back(n);
+  }
+  servers.Variables = {busy};
+  double weight = 1, sum = 0, mean = 0;
+  for (int n = 0; n <= K; n++) {
+    sum += weight;
+    mean += n * weight;
+    weight *= lambda / ((n + 1) * mu * (1 + 1e-9 * (n + 1)));
+  }
+  const std::string prefix = WriteChain(dir, "servers", servers);
+  for (Method method : {Method::Direct, Method::GaussSeidel}) {
+    ChainSolver::Result result = SolvePrefix(prefix, MethodOptions(method));
+    ASSERT_TRUE(result.complete()) << result.Info.Failure;
+    EXPECT_NEAR(RowOf(result, "Busy").Value / (mean / sum), 1.0, 1e-9);
+  }
+
+  // A cycle of 70000 states leaving state i at rate 1 + i/1000: the time
+  // spent in i is proportional to 1 / rate.
+  TestChain cycle;
+  cycle.States = 70000;
+  TestVariable index{"Index", 3, {{0, 1}}, {}, {}};
+  double total = 0, weighted = 0;
+  for (std::uint32_t i = 1; i <= cycle.States; i++) {
+    const double rate = 1 + i / 1000.0;
+    cycle.add(i, i % cycle.States + 1, rate);
+    index.Rate.push_back(i);
+    total += 1 / rate;
+    weighted += i / rate;
+  }
+  cycle.Variables = {index};
+  ChainSolver::Result result = SolvePrefix(WriteChain(dir, "cycle", cycle), MethodOptions());
+  ASSERT_TRUE(result.complete()) << result.Info.Failure;
+  EXPECT_NEAR(RowOf(result, "Index").Value / (weighted / total), 1.0, 1e-9);
+}
+
 TEST(ClosedFormTest, DirectMethodRefusesSystemsItCannotFactorise) {
   TestChain cycle;
   cycle.States = SteadyStateSolver::DirectMaximum + 1;
