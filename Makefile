@@ -1,6 +1,5 @@
 # Two set-up commands:
-#   make run   Release build, then the example's first experiment into out/,
-#              solved by ssg-solve
+#   make run   Release build, then the example's first experiment into out/
 #   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
 #              then every test through ctest
 # `make bench` runs the benchmark cases (see bench/README.md).
