@@ -124,8 +124,13 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
       double last = 0;
       for (const PVTypeReader::Interval& t : measure.Times)
         last = std::max(last, t.Start);
-      for (int g = 0; g <= CurvePoints; g++)
-        curveRequests[m].push_back(requests.add(last * g / CurvePoints, false, true));
+      // Each point's window holds about 2 sqrt(2 ln(2/epsilon) q t) weights:
+      // fewer points when that would take more than CurveWeights in all.
+      const double qt = Uniformization::RateOf(matrix) * last;
+      const double width = 2 * std::sqrt(2 * std::log(2 / options.Epsilon) * qt) + 16;
+      const int points = int(std::clamp(CurveWeights / width, 10.0, double(CurvePoints)));
+      for (int g = 0; g <= points; g++)
+        curveRequests[m].push_back(requests.add(last * g / points, false, true));
     }
   }
   const bool needTransient = !requests.list().empty();

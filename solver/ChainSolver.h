@@ -39,6 +39,8 @@ class ChainSolver {
 public:
   static constexpr std::uint64_t DetectAfter = 1000;
   static constexpr int CurvePoints = 100;
+  // Poisson weights the points of one curve may hold (8 bytes each).
+  static constexpr double CurveWeights = 16e6;
 
   // One measure: a reward vector (one value per state) and how to solve it.
   struct Measure {

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include "solver/FoxGlynn.h"
 #include "solver/Progress.h"
 #include "solver/RateMatrix.h"
+#include "solver/SolverError.h"
 
 namespace {
 
@@ -29,8 +31,24 @@ double Uniformization::RateOf(const RateMatrix& matrix) {
   return most > 0 ? 1.02 * most : 1.0;
 }
 
+void Uniformization::CheckTimes(const RateMatrix& matrix, const std::vector<Request>& requests) {
+  const double q = RateOf(matrix);
+  for (const Request& r : requests) {
+    if (q * r.Time > MaxRateTime) {
+      char text[200];
+      std::snprintf(text, sizeof text,
+                    "time %g needs about q t = %.3g uniformization steps (q = %.4g); times "
+                    "beyond q t = %.0e are not solved (a steady-state variable gives the long "
+                    "run)",
+                    r.Time, q * r.Time, q, MaxRateTime);
+      throw SolverError(SolverError::InputError, text);
+    }
+  }
+}
+
 std::uint64_t Uniformization::StepsNeeded(const RateMatrix& matrix,
                                           const std::vector<Request>& requests, double epsilon) {
+  CheckTimes(matrix, requests);
   const double q = RateOf(matrix);
   std::uint64_t most = 0;
   for (const Request& r : requests)
@@ -42,6 +60,7 @@ std::vector<std::vector<double>>
 Uniformization::Run(const RateMatrix& matrix, const std::vector<const CompactColumn*>& rewards,
                     const std::vector<Request>& requests, double epsilon, const double* limit,
                     Progress& progress, Report& report) {
+  CheckTimes(matrix, requests);
   const std::uint32_t n = matrix.states();
   const std::size_t numRewards = rewards.size();
   const double q = RateOf(matrix);

@@ -68,6 +68,12 @@ public:
                                    double epsilon);
 
   static double RateOf(const RateMatrix& matrix);
+
+  // The largest q t solved: the windows of larger ones hold millions of
+  // weights each (and the steps would take days).
+  static constexpr double MaxRateTime = 1e10;
+  // A time with q t above MaxRateTime is a SolverError InputError.
+  static void CheckTimes(const RateMatrix& matrix, const std::vector<Request>& requests);
 };
 
 #endif

@@ -297,6 +297,19 @@ TEST(ClosedFormTest, LargeUniformizationTimeReachesSteadyState) {
   EXPECT_NEAR(RowOf(result, "Point", 4e6).Value, 0.75, 1e-11);
   EXPECT_NEAR(RowOf(result, "Point", 1e9).Value, 0.75, 1e-11);
   EXPECT_NEAR(RowOf(result, "UpFraction", 0).Value, UnitUpTime(1, 3, 0, 5e6) / 5e6, 1e-11);
+
+  // Beyond q t = 1e10 a time is refused rather than given a window of
+  // millions of weights.
+  unit.Variables[1].Times = {{4e9, 4e9}};
+  try {
+    SolvePrefix(WriteChain(dir, "longer", unit), MethodOptions());
+    ADD_FAILURE() << "q t = 1.2e10 was attempted";
+  } catch (const SolverError& e) {
+    EXPECT_EQ(e.exitStatus(), 1);
+    EXPECT_NE(std::string(e.what()).find("time 4e+09 needs about q t = 1.22e+10"),
+              std::string::npos)
+        << e.what();
+  }
 }
 
 TEST(ClosedFormTest, IterationLimitAndPeriodicJacobiReportNotConverged) {
