@@ -31,10 +31,10 @@
 
 namespace {
 
-// The .arm header of this method reserves at least 8 characters for the state
-// count (the solver's layout), more if the state table can number states with
-// more digits, so the count written at the end never reaches the first record.
-constexpr int MinCountWidth = 8;
+// The .arm header of this method reserves 8 characters for the state count
+// (the solver's layout); a longer count is refused below rather than written
+// over the first record.
+constexpr int CountWidth = 8;
 
 int DecimalDigits(uint64_t n) {
   int digits = 1;
@@ -76,7 +76,7 @@ void StateSpaceGen::GenStateSpaceDeterministic(char* armName, char* varName, cha
   std::cout << std::scientific;
   StartRewardFile(varName);
 
-  const int countWidth = std::max(MinCountWidth, DecimalDigits(StateTable->MaxState()));
+  const int countWidth = CountWidth;
   ArmFile.putSigned(FileType);
   ArmFile.putChar('\n');
   ArmFile.putText(std::string(countWidth, ' '));
@@ -105,8 +105,6 @@ void StateSpaceGen::GenStateSpaceDeterministic(char* armName, char* varName, cha
   }
 
   if (DecimalDigits(explored) > countWidth) {
-    // Cannot happen while the state table bounds the numbers; kept so that a
-    // larger table can never silently corrupt the first record.
     std::cerr << "Error: " << explored << " states do not fit the " << countWidth
               << "-character state count of " << armName << std::endl;
     std::exit(1);
