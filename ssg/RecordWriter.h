@@ -71,6 +71,11 @@ public:
   // Flushes, then continues writing at the start of the file (to fill in a
   // header that was reserved with blanks).
   void rewind();
+  // Flushes, then writes `header` over the first `reserved` bytes of the
+  // file (a header reserved with blanks). A longer header first moves
+  // everything after those bytes further into the file, to make room; that
+  // rewrites the whole file once. Writing continues at the end.
+  void overwriteStart(std::string_view header, std::size_t reserved);
   // Flushes and closes the file.
   void close();
 
@@ -103,6 +108,8 @@ private:
   std::unique_ptr<NumberCache> GeneralCache = std::make_unique<NumberCache>();
 
   [[noreturn]] void writeFailed(int errorNumber);
+  // pwrite of all `count` bytes at `offset`, or writeFailed.
+  void writeAt(int fd, const char* bytes, std::size_t count, std::uint64_t offset);
 };
 
 #endif

@@ -120,4 +120,53 @@ TEST(OutOfMemoryDeathTest, AFailingOperatorNewDuringTheRunEndsItWithTheMessage) 
   EXPECT_EQ(std::get_new_handler(), before);
 }
 
+// A state variable of 40 bytes: a counter in its first 4, zeros after.
+class Blob : public BaseStateVariableClass {
+public:
+  static constexpr int Size = 40;
+  uint32_t counter = 0;
+  int StateSize() override { return Size; }
+  void SetState(void* p) override { std::memcpy(&counter, p, sizeof counter); }
+  void CurrentState(void* p) override {
+    std::memset(p, 0, Size);
+    std::memcpy(p, &counter, sizeof counter);
+  }
+  void share(BaseStateVariableClass*) override {}
+};
+
+class BlobSAN : public SmallSAN {
+public:
+  Blob blob;
+  BlobSAN() {
+    auto* up = activity("up");
+    up->enabled = [this] { return blob.counter < 1000000; };
+    up->rate = [] { return 1.0; };
+    up->fire = [this] { blob.counter++; };
+    BaseStateVariableClass* places[] = {&blob};
+    Activity* acts[] = {up};
+    BaseGroupClass* groups[] = {up};
+    initializeSANModelNow("Blob", 1, places, 0, nullptr, 1, acts, 1, groups);
+  }
+};
+
+TEST(StateSpaceGenDeathTest, RunOutOfMemoryNamesTheStatesStoredAndTheBytesAskedFor) {
+  // The generator stores 100000 vectors per block, here of 40 bytes: 4 MB.
+  // With 2 MB to spare, block 0 (allocated at the start) holds states 1 to
+  // 99999, and block 1, needed by state 100000, cannot be allocated.
+  ScratchDir dir;
+  auto run = [&dir] {
+    BlobSAN* san = new BlobSAN;
+    SmallPVModel model(san);
+    StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
+    gen.InitializeTrace();
+    std::cout.rdbuf(nullptr); // no progress lines
+    LimitAddressSpace(2u << 20);
+    gen.GenStateSpace();
+    std::exit(0); // not reached
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "^Error: out of memory after storing 99999 states: could not allocate 4000000 "
+              "bytes for the state store\nGive the run more memory, or reduce the model.\n$");
+}
+
 } // namespace
