@@ -107,8 +107,11 @@ uint64_t HybridHash::getHashKey(char* state, long m) {
 }
 
 uint32_t HybridHash::Lookup(char* state) {
+  return Lookup(state, Hash(state));
+}
+
+uint32_t HybridHash::Lookup(char* state, uint64_t hash) {
   assert(HashTable != nullptr && "no lookup after the table was released");
-  const uint64_t hash = Hash(state);
   uint64_t h = FirstEntry(hash, HashTableSize);
   MissValid = false;
   for (uint64_t probes = 0; probes < HashTableSize; probes++) {

@@ -12,6 +12,7 @@
 #include "model/BaseGroupClass.h"
 #include "model/StandardErrors.h"
 #include "reward/PVModel.h"
+#include "reward/PerformanceVariableNode.h"
 #include "ssg/HybridHash.h"
 #include "ssg/OutOfMemory.h"
 #include "ssg/ResultsDB.h"
@@ -344,10 +345,11 @@ void StateSpaceGen::FindNextNormal(char* state) {
     if (TraceLevel >= 4)
       Trace->printf(4, "Checking Action: %s", action->ActionName);
     if (const std::optional<double> rate = FireAction(action, explored)) {
-      SaveStableState(*rate, StateTable->Lookup(NextState));
+      AddSuccessor(*rate, NormalChain);
       Model->SetState(explored);
     }
   }
+  ResolveSuccessors(NormalChain);
 }
 
 std::optional<double> StateSpaceGen::FireAction(BaseActionClass* action, char* state) {
@@ -400,6 +402,7 @@ void StateSpaceGen::FindNextInstant(char* state) {
       Model->SetState(explored);
     }
   }
+  ResolveSuccessors(NormalChain);
 }
 
 void StateSpaceGen::FireInstant(double rate, double p) {
@@ -422,17 +425,7 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
 
   if (numEnabled == 0) {
     // A stable state: the end of this chain.
-    const uint32_t number = StateTable->Lookup(NextState);
-    const double value = rate * p;
-    if (!rules.keepNegative) {
-      SaveStableState(value, number);
-      return;
-    }
-    if (TraceLevel >= 4)
-      Trace->printf(4, "The rate to this state: %f", value);
-    if (value == 0.0 || std::isnan(value))
-      return;
-    Transitions.add(number != HybridHash::NotFound ? number : NumberNewState(), value);
+    AddSuccessor(rate * p, rules);
     return;
   }
 
@@ -508,6 +501,56 @@ unsigned int StateSpaceGen::KeepHighestRank(BaseActionClass** actions, unsigned 
       actions[kept++] = actions[i];
   }
   return kept;
+}
+
+void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
+  const uint64_t hash = StateTable->hashOf(NextState);
+  StateTable->prefetch(hash);
+  Successors.push_back({value, hash});
+  SuccessorStates.insert(SuccessorStates.end(), NextState, NextState + StateSize);
+  PerformanceVariableNode** pvs = Model->PVList;
+  for (int i = 0; i < Model->NumPVs; i++) {
+    SuccessorRewards.push_back(pvs[i]->ImpulseValue);
+    SuccessorRewards.push_back(pvs[i]->RewardValue);
+  }
+  // The trace of level 4 tells each transition where it is found.
+  if (TraceLevel >= 4)
+    ResolveSuccessors(rules);
+}
+
+void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
+  const std::size_t count = Successors.size();
+  for (std::size_t i = 0; i < count; i++)
+    StateTable->prefetchStored(Successors[i].hash);
+  const std::size_t rewards = 2 * std::size_t(Model->NumPVs);
+  for (std::size_t i = 0; i < count; i++) {
+    char* state = SuccessorStates.data() + i * StateSize;
+    const double value = Successors[i].value;
+    const uint32_t number = StateTable->Lookup(state, Successors[i].hash);
+    if (number == HybridHash::NotFound) {
+      // A new state is numbered from NextState, with the reward values of
+      // the firing that reached it.
+      std::memcpy(NextState, state, StateSize);
+      PerformanceVariableNode** pvs = Model->PVList;
+      const double* values = SuccessorRewards.data() + i * rewards;
+      for (int k = 0; k < Model->NumPVs; k++) {
+        pvs[k]->ImpulseValue = values[2 * k];
+        pvs[k]->RewardValue = values[2 * k + 1];
+      }
+    }
+    if (!rules.keepNegative) {
+      SaveStableState(value, number);
+      continue;
+    }
+    if (TraceLevel >= 4)
+      Trace->printf(4, "The rate to this state: %f", value);
+    if (value == 0.0 || std::isnan(value))
+      continue;
+    Transitions.add(number != HybridHash::NotFound ? number : NumberNewState(), value);
+  }
+  Successors.clear();
+  SuccessorStates.clear();
+  SuccessorRewards.clear();
 }
 
 void StateSpaceGen::SaveStableState(double rate, uint32_t number) {

@@ -180,6 +180,16 @@ protected:
   uint64_t ExploreStates(const ExplorationRules& rules);
   // The shared chain follower.
   void FollowChain(double rate, double p, const ChainRules& rules);
+  // A transition of the given value (rate) from the explored state to the
+  // stable state in NextState, reached by the firing that just happened:
+  // kept with the state's hash and the reward values that firing left, and
+  // the state's table entry prefetched. At trace level 4 it is resolved at
+  // once, so the trace keeps its order.
+  void AddSuccessor(double value, const ChainRules& rules);
+  // Looks up the successors kept, in the order found, and records each
+  // transition as SaveStableState does (under the deterministic rules:
+  // every non-zero value), numbering the new states in that order.
+  void ResolveSuccessors(const ChainRules& rules);
   // Numbers the state in NextState as StateCounter + 1: stores it in the
   // state table and appends its .var record. Returns its number.
   uint32_t NumberNewState();
@@ -212,6 +222,16 @@ private:
   // The enabled instantaneous actions at each chain depth, NumInstantActions
   // entries per depth.
   std::vector<BaseActionClass*> DepthActions;
+  // The successors of the explored state not yet looked up (AddSuccessor):
+  // value and hash, the vectors (StateSize bytes each) and the reward values
+  // (impulse and rate of each variable).
+  struct Successor {
+    double value;
+    uint64_t hash;
+  };
+  std::vector<Successor> Successors;
+  std::vector<char> SuccessorStates;
+  std::vector<double> SuccessorRewards;
 
   void ClassifyActions(int numActions);
   // The group that scales an action's rate (its GroupID's entry).

@@ -113,4 +113,5 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
     InstantDepth = 0;
     FireInstantDet(value, 1.0);
   }
+  ResolveSuccessors(DeterministicChain);
 }
