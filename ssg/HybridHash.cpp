@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <sys/mman.h>
 #include <xxhash.h>
 
 #include "reward/PVModel.h"
@@ -19,6 +20,49 @@ const uint64_t PrimeArray[25] = {
     21000169ULL,    31000303ULL,    51000353ULL,    71000383ULL,     91000387ULL,
     120000301ULL,   160000289ULL,   200000243ULL,   3900000007ULL,   6000000001ULL,
     10000000019ULL, 20000000089ULL, 50000000021ULL, 100000000003ULL, 0ULL};
+
+namespace {
+
+// The table and the store's blocks are read at random places. From 2 MiB on
+// they are mapped from the system directly, aligned to 2 MiB and marked for
+// transparent huge pages, so that one address-translation entry covers 2 MiB
+// instead of 4 KiB. Such pages come zeroed and are taken as they are first
+// written. Smaller arrays come from the C allocator (zeroed as well).
+// Either way a failure comes back as null, never through a new-handler, to
+// be reported with its size.
+constexpr std::size_t HugePage = std::size_t(2) << 20;
+constexpr std::size_t SmallPage = 4096;
+
+void* AllocateLarge(std::size_t bytes) {
+  if (bytes < HugePage)
+    return std::calloc(bytes, 1);
+  const std::size_t length = (bytes + SmallPage - 1) / SmallPage * SmallPage;
+  void* mapped = ::mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (mapped == MAP_FAILED)
+    return nullptr;
+  // Keep the 2 MiB-aligned part, give back the rest.
+  const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+  const uintptr_t aligned = (start + HugePage - 1) & ~(HugePage - 1);
+  if (aligned > start)
+    ::munmap(mapped, aligned - start);
+  const uintptr_t end = start + length + HugePage;
+  if (end > aligned + length)
+    ::munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
+  ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
+
+void ReleaseLarge(void* memory, std::size_t bytes) {
+  if (memory == nullptr)
+    return;
+  if (bytes < HugePage)
+    std::free(memory);
+  else
+    ::munmap(memory, (bytes + SmallPage - 1) / SmallPage * SmallPage);
+}
+
+} // namespace
 
 HybridHash::TableEntry::TableEntry(uint64_t maxNumber) {
   NumberBits = static_cast<uint32_t>(std::bit_width(std::min<uint64_t>(maxNumber, MaxState())));
@@ -55,31 +99,24 @@ HybridHash::HybridHash(PVModel* model, unsigned long stateSize, unsigned long ta
 HybridHash::~HybridHash() {
   if (StateArrays != nullptr) {
     for (uint32_t b = 0; b <= LastArray && b < MaxArrays; b++)
-      std::free(StateArrays[b]);
+      ReleaseLarge(StateArrays[b], std::size_t(ArraySize) * StateSize);
     std::free(StateArrays);
   }
-  std::free(HashTable);
+  ReleaseLarge(HashTable, HashTableSize * sizeof(uint32_t));
   HashTable = nullptr;
   HashTableSize = 0;
 }
 
-// The table and the store allocate through the C allocator: a failure comes
-// back as null (never through a new-handler), to be reported with its size.
-
 uint32_t* HybridHash::NewTable(uint64_t size) const {
-  // calloc hands out zeroed pages as the entries are first written, so a new
-  // table costs no clearing pass.
-  void* table = std::calloc(size, sizeof(uint32_t));
+  void* table = AllocateLarge(size * sizeof(uint32_t));
   if (table == nullptr)
     OutOfMemory::Exit(InsertCount, size * sizeof(uint32_t), "the state table");
   return static_cast<uint32_t*>(table);
 }
 
 void HybridHash::AllocateBlock(uint32_t index) {
-  // The vectors are written as states are numbered; the block is not cleared
-  // ahead (a position is read only after its state is stored).
   const uint64_t bytes = uint64_t(ArraySize) * StateSize;
-  StateArrays[index] = static_cast<char*>(std::malloc(bytes));
+  StateArrays[index] = static_cast<char*>(AllocateLarge(bytes));
   if (StateArrays[index] == nullptr)
     OutOfMemory::Exit(InsertCount, bytes, "the state store");
 }
@@ -210,7 +247,7 @@ void HybridHash::Rehash() {
 
     // The old table goes first: the new one is built from the store, in
     // number order, so the peak is the new table alone.
-    std::free(HashTable);
+    ReleaseLarge(HashTable, HashTableSize * sizeof(uint32_t));
     HashTable = nullptr;
     uint32_t* table = NewTable(newSize);
     bool placedAll = true;
@@ -243,7 +280,7 @@ void HybridHash::AddArray() {
 }
 
 void HybridHash::ReleaseTable() {
-  std::free(HashTable);
+  ReleaseLarge(HashTable, HashTableSize * sizeof(uint32_t));
   HashTable = nullptr;
   HashTableSize = 0;
 }
