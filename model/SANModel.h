@@ -2,7 +2,6 @@
 #define MODEL_SANMODEL_H
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "model/BaseModelClass.h"
@@ -32,10 +31,10 @@ template <class T> class SharableSV;
 // place that is not shared is such a plain place, the layout also keeps
 // their storage pointers in vector order, and the state operations are
 // straight copies (and when every local place is plain, the state size is
-// kept too). The layout stays valid while the Places
-// array holds the variables recorded (compared on every call, as generated
-// code may replace an entry) and no variable's sharing changed
-// (BaseStateVariableClass::sharingEpoch). Otherwise it is recorded again.
+// kept too). The layout is recorded on first use and kept while no
+// variable's sharing changed (BaseStateVariableClass::sharingEpoch) and the
+// Places array was not set again; code that writes entries of Places
+// directly calls PlacesChanged().
 //
 // The model owns its four arrays, not the places, activities and groups.
 class SANModel : public BaseModelClass {
@@ -129,6 +128,9 @@ public:
   void SetReadOnlyPlaces(BaseStateVariableClass** readOnly);
   void SetActions(Activity** acts);
   void SetGroups(BaseGroupClass** grps);
+  // To be called after writing entries of the Places array directly (the
+  // setters above need no call): the state layout is recorded again.
+  void PlacesChanged() { LayoutValid = false; }
   void PrintSANModelInfo();
 
 private:
@@ -140,7 +142,7 @@ private:
     SharableSV<short>* plain;
   };
   std::vector<PlaceSlot> Layout;
-  // The Places array as recorded.
+  // The Places array as recorded (its size tells a changed count).
   std::vector<BaseStateVariableClass*> RecordedPlaces;
   // Every unshared local place is plain: the vector is the 2 bytes at each
   // of PlainValues, in order.
@@ -151,13 +153,12 @@ private:
   std::uint64_t RecordedEpoch = 0;
   bool LayoutValid = false;
 
-  // The layout is still that of the variables in Places.
+  // The layout is still that of the variables in Places (as far as their
+  // changes were announced).
   bool LayoutHolds() const {
     const int count = numSVs - numReadOnlyPlaces;
     return LayoutValid && RecordedEpoch == BaseStateVariableClass::sharingEpoch() &&
-           RecordedPlaces.size() == static_cast<std::size_t>(count > 0 ? count : 0) &&
-           (count <= 0 || std::memcmp(RecordedPlaces.data(), Places,
-                                      sizeof(BaseStateVariableClass*) * count) == 0);
+           RecordedPlaces.size() == static_cast<std::size_t>(count > 0 ? count : 0);
   }
   // The layout of the current Places array, recorded on first use. The check
   // runs on every state operation, so it stays inline.

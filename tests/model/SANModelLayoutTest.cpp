@@ -158,13 +158,15 @@ TEST(SANModelLayoutTest, ReplacedPlacesAreFollowed) {
   EXPECT_EQ(vectorOf(m, 4), Bytes().s(1).s(2).bytes);
 
   // An entry overwritten in the array, by a derived type and then by a plain
-  // place again.
+  // place again, each time announced.
   WidePlace wide("wide", 40);
   m.Places[1] = &wide;
+  m.PlacesChanged();
   ASSERT_EQ(m.StateSize(), 6);
   EXPECT_EQ(vectorOf(m, 6), Bytes().s(1).i(40).bytes);
   Place p3("p3", -9);
   m.Places[1] = &p3;
+  m.PlacesChanged();
   ASSERT_EQ(m.StateSize(), 4);
   EXPECT_EQ(vectorOf(m, 4), Bytes().s(1).s(-9).bytes);
   std::vector<unsigned char> next = Bytes().s(7).s(8).bytes;
