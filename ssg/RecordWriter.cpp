@@ -102,7 +102,7 @@ void RecordWriter::putCachedNumber(double value, NumberCache& cache, std::chars_
 }
 
 void RecordWriter::flush() {
-  if (Fd < 0) {
+  if (Fd < 0 || FailedErrno != 0) {
     Used = 0;
     return;
   }
@@ -112,17 +112,33 @@ void RecordWriter::flush() {
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      writeFailed(errno);
+      flushFailed(errno);
+      return;
     }
-    if (n == 0)
-      writeFailed(EIO);
+    if (n == 0) {
+      flushFailed(EIO);
+      return;
+    }
     done += static_cast<std::size_t>(n);
   }
   Used = 0;
 }
 
+void RecordWriter::flushFailed(int errorNumber) {
+  if (!DeferFailures)
+    writeFailed(errorNumber);
+  FailedErrno = errorNumber;
+  Used = 0;
+}
+
+void RecordWriter::reportFailure() const {
+  writeFailed(FailedErrno != 0 ? FailedErrno : EIO);
+}
+
 void RecordWriter::rewind() {
   flush();
+  if (FailedErrno != 0)
+    reportFailure();
   if (Fd >= 0 && ::lseek(Fd, 0, SEEK_SET) < 0)
     writeFailed(errno);
 }
@@ -145,6 +161,8 @@ void RecordWriter::writeAt(int fd, const char* bytes, std::size_t count, std::ui
 
 void RecordWriter::overwriteStart(std::string_view header, std::size_t reserved) {
   flush();
+  if (FailedErrno != 0)
+    reportFailure();
   if (Fd < 0)
     return;
   if (header.size() > reserved) {
@@ -189,13 +207,15 @@ void RecordWriter::close() {
   if (Fd < 0)
     return;
   flush();
+  if (FailedErrno != 0)
+    reportFailure();
   int fd = Fd;
   Fd = -1;
   if (::close(fd) != 0)
     writeFailed(errno);
 }
 
-void RecordWriter::writeFailed(int errorNumber) {
+void RecordWriter::writeFailed(int errorNumber) const {
   std::cerr << "Error: could not write " << Name << ": " << std::strerror(errorNumber) << std::endl;
   std::exit(1);
 }

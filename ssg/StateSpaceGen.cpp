@@ -15,6 +15,7 @@
 #include "reward/PerformanceVariableNode.h"
 #include "ssg/HybridHash.h"
 #include "ssg/OutOfMemory.h"
+#include "ssg/OutputThread.h"
 #include "ssg/ResultsDB.h"
 #include "ssg/Reward.h"
 #include "trace/TraceFileContainer.h"
@@ -260,16 +261,6 @@ void StateSpaceGen::PrintProgress(unsigned int n) {
   std::cout << "_$" << n << "$" << std::endl;
 }
 
-void StateSpaceGen::WriteTransitions() {
-  for (const auto& [target, rate] : Transitions) {
-    ArmFile.putUnsignedLine(target);
-    ArmFile.putScientific(rate);
-    ArmFile.putChar('\n');
-  }
-  Transitions.clear();
-  ArmFile.putText("0\n");
-}
-
 void StateSpaceGen::StartArmFile(int width) {
   ArmFile.putSigned(FileType);
   ArmFile.putChar('\n');
@@ -302,7 +293,10 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   // Invariant: states are numbered in the order found and explored in that
   // order, so the states still to explore are CurrentStateNumber + 1 ..
   // StateCounter, read from the store; each record follows the previous one.
+  // The .arm and .var records are formatted and written by the output
+  // thread meanwhile.
   OutOfMemory memoryGuard(StateCounter);
+  OutputThread output(ArmFile, *RewardWriter);
   uint64_t explored = 0;
   for (uint32_t n = 1; n <= StateCounter; n++) {
     CurrentStateNumber = n;
@@ -310,14 +304,15 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
       Trace->printf(1, "State Number = %u", n);
     (this->*FindNext)(StateTable->StoredState(n));
 
-    ArmFile.putUnsignedLine(n);
     if (n % 1000 == 0)
       PrintProgress(n);
     if (AbsorbFlag == 1 && Transitions.empty())
       (this->*rules.reportAbsorbing)();
-    WriteTransitions();
+    output.armRecord(n, Transitions);
+    Transitions.clear();
     explored++;
   }
+  output.finish();
   return explored;
 }
 

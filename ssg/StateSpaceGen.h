@@ -203,9 +203,6 @@ protected:
   // Writes FileType and the state count over the provisional header and
   // completes the .arm file.
   void FinishArmFile(uint64_t count, int width);
-  // Writes each entry of Transitions (target line, rate line) in increasing
-  // target order, then the record's terminating "0"; clears Transitions.
-  void WriteTransitions();
   void ReportAbsorbingNormal();
   void ReportAbsorbingDeterministic();
   // "_$<n>$" on standard output.

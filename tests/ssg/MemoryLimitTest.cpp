@@ -120,10 +120,10 @@ TEST(OutOfMemoryDeathTest, AFailingOperatorNewDuringTheRunEndsItWithTheMessage) 
   EXPECT_EQ(std::get_new_handler(), before);
 }
 
-// A state variable of 40 bytes: a counter in its first 4, zeros after.
+// A state variable of 400 bytes: a counter in its first 4, zeros after.
 class Blob : public BaseStateVariableClass {
 public:
-  static constexpr int Size = 40;
+  static constexpr int Size = 400;
   uint32_t counter = 0;
   int StateSize() override { return Size; }
   void SetState(void* p) override { std::memcpy(&counter, p, sizeof counter); }
@@ -150,8 +150,9 @@ public:
 };
 
 TEST(StateSpaceGenDeathTest, RunOutOfMemoryNamesTheStatesStoredAndTheBytesAskedFor) {
-  // The generator stores 100000 vectors per block, here of 40 bytes: 4 MB.
-  // With 2 MB to spare, block 0 (allocated at the start) holds states 1 to
+  // The generator stores 100000 vectors per block, here of 400 bytes: 40 MB.
+  // With 24 MB to spare (the output thread takes its stack and 4 MB of
+  // chunks from it), block 0 (allocated at the start) holds states 1 to
   // 99999, and block 1, needed by state 100000, cannot be allocated.
   ScratchDir dir;
   auto run = [&dir] {
@@ -160,12 +161,12 @@ TEST(StateSpaceGenDeathTest, RunOutOfMemoryNamesTheStatesStoredAndTheBytesAskedF
     StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
     gen.InitializeTrace();
     std::cout.rdbuf(nullptr); // no progress lines
-    LimitAddressSpace(2u << 20);
+    LimitAddressSpace(24u << 20);
     gen.GenStateSpace();
     std::exit(0); // not reached
   };
   EXPECT_EXIT(run(), testing::ExitedWithCode(1),
-              "^Error: out of memory after storing 99999 states: could not allocate 4000000 "
+              "^Error: out of memory after storing 99999 states: could not allocate 40000000 "
               "bytes for the state store\nGive the run more memory, or reduce the model.\n$");
 }
 
