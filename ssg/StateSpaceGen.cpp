@@ -358,6 +358,8 @@ std::optional<double> StateSpaceGen::FireAction(BaseActionClass* action, char* s
   if (action->DistributionType == ERLANG && !action->ReadyToFire()) {
     // An Erlang phase that is not the last: the action ages instead of firing.
     Model->AgeAction(state, action);
+    RewardAction = action;
+    RewardAged = true;
     if (group->NumMembers <= 0) {
       action->Age();
       rate = action->Rate();
@@ -368,7 +370,7 @@ std::optional<double> StateSpaceGen::FireAction(BaseActionClass* action, char* s
     }
   } else {
     rate = action->Rate() * group->Probability(action);
-    Model->FireAction(NextState, action);
+    FireOnly(action);
     // FireAction has written the state reached; only an Erlang reset could
     // change it after that.
     if (NumErlangActions == 0)
@@ -431,7 +433,7 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     const double q = rules.weighByGroup ? GroupOf(action)->Probability(action) : 1.0;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
-    Model->FireAction(NextState, action);
+    FireOnly(action);
     InstantDepth++;
     FollowChain(rate, rules.weighByGroup ? p * q : p, rules);
     InstantDepth--;
@@ -458,7 +460,7 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
                                             : (action->Weight() / totalWeight) * p;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
-    Model->FireAction(NextState, action);
+    FireOnly(action);
     InstantDepth++;
     FollowChain(rate, share, rules);
     InstantDepth--;
@@ -498,16 +500,20 @@ unsigned int StateSpaceGen::KeepHighestRank(BaseActionClass** actions, unsigned 
   return kept;
 }
 
+void StateSpaceGen::FireOnly(BaseActionClass* action) {
+  Model->FireActionOnly(NextState, action);
+  RewardAction = action;
+  RewardAged = false;
+}
+
 void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
   const uint64_t hash = StateTable->hashOf(NextState);
   StateTable->prefetch(hash);
-  Successors.push_back({value, hash});
-  SuccessorStates.insert(SuccessorStates.end(), NextState, NextState + StateSize);
-  PerformanceVariableNode** pvs = Model->PVList;
-  for (int i = 0; i < Model->NumPVs; i++) {
-    SuccessorRewards.push_back(pvs[i]->ImpulseValue);
-    SuccessorRewards.push_back(pvs[i]->RewardValue);
-  }
+  const std::size_t count = Successors.size();
+  if (SuccessorStates.size() < (count + 1) * StateSize)
+    SuccessorStates.resize(2 * (count + 1) * StateSize);
+  std::memcpy(SuccessorStates.data() + count * StateSize, NextState, StateSize);
+  Successors.push_back({value, hash, RewardAction, RewardAged});
   // The trace of level 4 tells each transition where it is found.
   if (TraceLevel >= 4)
     ResolveSuccessors(rules);
@@ -517,20 +523,22 @@ void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
   const std::size_t count = Successors.size();
   for (std::size_t i = 0; i < count; i++)
     StateTable->prefetchStored(Successors[i].hash);
-  const std::size_t rewards = 2 * std::size_t(Model->NumPVs);
   for (std::size_t i = 0; i < count; i++) {
+    const Successor& successor = Successors[i];
     char* state = SuccessorStates.data() + i * StateSize;
-    const double value = Successors[i].value;
-    const uint32_t number = StateTable->Lookup(state, Successors[i].hash);
-    if (number == HybridHash::NotFound) {
+    const double value = successor.value;
+    const uint32_t number = StateTable->Lookup(state, successor.hash);
+    if (number == HybridHash::NotFound &&
+        (rules.keepNegative ? value != 0.0 && !std::isnan(value) : value > 0)) {
       // A new state is numbered from NextState, with the reward values of
-      // the firing that reached it.
+      // the firing that reached it, given to the variables now.
       std::memcpy(NextState, state, StateSize);
-      PerformanceVariableNode** pvs = Model->PVList;
-      const double* values = SuccessorRewards.data() + i * rewards;
-      for (int k = 0; k < Model->NumPVs; k++) {
-        pvs[k]->ImpulseValue = values[2 * k];
-        pvs[k]->RewardValue = values[2 * k + 1];
+      if (!Model->ConsideredPVs.empty()) {
+        Model->SetState(NextState);
+        if (successor.aged)
+          Model->AgeAction(NextState, successor.rewardAction);
+        else
+          Model->UpdateRewards(successor.rewardAction);
       }
     }
     if (!rules.keepNegative) {
@@ -544,8 +552,6 @@ void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
     Transitions.add(number != HybridHash::NotFound ? number : NumberNewState(), value);
   }
   Successors.clear();
-  SuccessorStates.clear();
-  SuccessorRewards.clear();
 }
 
 void StateSpaceGen::SaveStableState(double rate, uint32_t number) {

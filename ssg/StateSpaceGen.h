@@ -180,15 +180,23 @@ protected:
   uint64_t ExploreStates(const ExplorationRules& rules);
   // The shared chain follower.
   void FollowChain(double rate, double p, const ChainRules& rules);
+  // Fires the action in the model and writes the state reached to
+  // NextState. The variables' values are left for the states that need
+  // them (new states): RewardAction notes the firing they follow from.
+  void FireOnly(BaseActionClass* action);
   // A transition of the given value (rate) from the explored state to the
   // stable state in NextState, reached by the firing that just happened:
-  // kept with the state's hash and the reward values that firing left, and
-  // the state's table entry prefetched. At trace level 4 it is resolved at
-  // once, so the trace keeps its order.
+  // kept with the state's hash and that firing (RewardAction), and the
+  // state's table entry prefetched. At trace level 4 it is resolved at once,
+  // so the trace keeps its order.
   void AddSuccessor(double value, const ChainRules& rules);
   // Looks up the successors kept, in the order found, and records each
   // transition as SaveStableState does (under the deterministic rules:
-  // every non-zero value), numbering the new states in that order.
+  // every non-zero value), numbering the new states in that order. A new
+  // state first gets its variables' values: the model is set to it and the
+  // values of the firing that reached it are computed, as the firing itself
+  // would have (a variable's values depend only on the state and the action
+  // fired).
   void ResolveSuccessors(const ChainRules& rules);
   // Numbers the state in NextState as StateCounter + 1: stores it in the
   // state table and appends its .var record. Returns its number.
@@ -219,16 +227,22 @@ private:
   // The enabled instantaneous actions at each chain depth, NumInstantActions
   // entries per depth.
   std::vector<BaseActionClass*> DepthActions;
+  // The firing whose variable values the state in NextState carries, and
+  // whether it was an Erlang action's aging (PVModel::AgeAction) rather than
+  // a firing (PVModel::UpdateRewards).
+  BaseActionClass* RewardAction = nullptr;
+  bool RewardAged = false;
   // The successors of the explored state not yet looked up (AddSuccessor):
-  // value and hash, the vectors (StateSize bytes each) and the reward values
-  // (impulse and rate of each variable).
+  // value, hash and the firing that reached each, and their vectors
+  // (StateSize bytes each, in SuccessorStates, which only grows).
   struct Successor {
     double value;
     uint64_t hash;
+    BaseActionClass* rewardAction;
+    bool aged;
   };
   std::vector<Successor> Successors;
   std::vector<char> SuccessorStates;
-  std::vector<double> SuccessorRewards;
 
   void ClassifyActions(int numActions);
   // The group that scales an action's rate (its GroupID's entry).

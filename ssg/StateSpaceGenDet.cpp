@@ -109,7 +109,7 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
 
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
-    Model->FireAction(NextState, action);
+    FireOnly(action);
     InstantDepth = 0;
     FireInstantDet(value, 1.0);
   }
