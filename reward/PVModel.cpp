@@ -228,7 +228,8 @@ BaseActionClass* PVModel::FireAction(void* buffer, BaseActionClass* action) {
 void PVModel::FireActionOnly(void* buffer, BaseActionClass* action) {
   action->Fire();
   LastActionFired = action;
-  CurrentState(buffer);
+  if (buffer != nullptr)
+    CurrentState(buffer);
 }
 
 void PVModel::UpdateRewards(BaseActionClass* action) {

@@ -89,7 +89,8 @@ public:
   // writes the state reached, leaving the variables alone; UpdateRewards
   // then gives every considered variable the values of a firing of action
   // that reached the model's current state (a variable's values depend on
-  // nothing else), as FireAction would have.
+  // nothing else), as FireAction would have. A null buffer: the state
+  // reached is not written.
   void FireActionOnly(void* buffer, BaseActionClass* action);
   void UpdateRewards(BaseActionClass* action);
   // Fires action at time, without reward update; returns what Fire() returned.

@@ -360,6 +360,7 @@ std::optional<double> StateSpaceGen::FireAction(BaseActionClass* action, char* s
     Model->AgeAction(state, action);
     RewardAction = action;
     RewardAged = true;
+    NextStateCurrent = true; // written below
     if (group->NumMembers <= 0) {
       action->Age();
       rate = action->Rate();
@@ -422,6 +423,8 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
 
   if (numEnabled == 0) {
     // A stable state: the end of this chain.
+    if (!NextStateCurrent)
+      Model->CurrentState(NextState);
     AddSuccessor(rate * p, rules);
     return;
   }
@@ -433,7 +436,7 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     const double q = rules.weighByGroup ? GroupOf(action)->Probability(action) : 1.0;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
-    FireOnly(action);
+    FireInstantOnly(action);
     InstantDepth++;
     FollowChain(rate, rules.weighByGroup ? p * q : p, rules);
     InstantDepth--;
@@ -450,17 +453,20 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
       totalWeight += enabled[i]->Weight();
   }
 
-  // The vanishing state each candidate starts from (the model's current
-  // state, which NextState holds).
+  // The vanishing state each candidate starts from: the model's current
+  // state.
   char* saved = DepthState(InstantDepth);
-  std::memcpy(saved, NextState, StateSize);
+  if (NextStateCurrent)
+    std::memcpy(saved, NextState, StateSize);
+  else
+    Model->CurrentState(saved);
   for (unsigned int i = 0; i < numCandidates; i++) {
     BaseActionClass* action = enabled[i];
     const double share = rules.weighByGroup ? p * GroupOf(action)->Probability(action)
                                             : (action->Weight() / totalWeight) * p;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
-    FireOnly(action);
+    FireInstantOnly(action);
     InstantDepth++;
     FollowChain(rate, share, rules);
     InstantDepth--;
@@ -475,10 +481,6 @@ BaseGroupClass* StateSpaceGen::GroupOf(BaseActionClass* action) {
 }
 
 unsigned int StateSpaceGen::EnabledInstantActions(BaseActionClass**& enabled) {
-  // Every firing that leads here wrote the state it reached to NextState, so
-  // NextState is the model's current state: setting it settles the model.
-  Model->SetState(NextState);
-
   enabled = DepthActions.data() + size_t(InstantDepth) * NumInstantActions;
   unsigned int numEnabled = 0;
   for (unsigned int i = 0; i < NumInstantActions; i++) {
@@ -502,6 +504,14 @@ unsigned int StateSpaceGen::KeepHighestRank(BaseActionClass** actions, unsigned 
 
 void StateSpaceGen::FireOnly(BaseActionClass* action) {
   Model->FireActionOnly(NextState, action);
+  NextStateCurrent = true;
+  RewardAction = action;
+  RewardAged = false;
+}
+
+void StateSpaceGen::FireInstantOnly(BaseActionClass* action) {
+  Model->FireActionOnly(nullptr, action);
+  NextStateCurrent = false;
   RewardAction = action;
   RewardAged = false;
 }

@@ -184,6 +184,11 @@ protected:
   // NextState. The variables' values are left for the states that need
   // them (new states): RewardAction notes the firing they follow from.
   void FireOnly(BaseActionClass* action);
+  // An instantaneous firing: the same, but the state reached is written to
+  // NextState only where it is needed (at the end of the chain, or before
+  // competing actions), as a chain's intermediate states are never looked
+  // up.
+  void FireInstantOnly(BaseActionClass* action);
   // A transition of the given value (rate) from the explored state to the
   // stable state in NextState, reached by the firing that just happened:
   // kept with the state's hash and that firing (RewardAction), and the
@@ -232,6 +237,9 @@ private:
   // a firing (PVModel::UpdateRewards).
   BaseActionClass* RewardAction = nullptr;
   bool RewardAged = false;
+  // NextState holds the model's current state (false after an
+  // instantaneous firing, until it is written).
+  bool NextStateCurrent = false;
   // The successors of the explored state not yet looked up (AddSuccessor):
   // value, hash and the firing that reached each, and their vectors
   // (StateSize bytes each, in SuccessorStates, which only grows).
@@ -247,9 +255,8 @@ private:
   void ClassifyActions(int numActions);
   // The group that scales an action's rate (its GroupID's entry).
   BaseGroupClass* GroupOf(BaseActionClass* action);
-  // Settles the model in the state reached (NextState) and lists the
-  // instantaneous actions enabled there, in order, in this chain depth's
-  // slots; returns their number.
+  // Lists the instantaneous actions enabled in the model's current state, in
+  // order, in this chain depth's slots; returns their number.
   unsigned int EnabledInstantActions(BaseActionClass**& enabled);
   // Keeps, in order, only the actions of the highest rank (at least 0) among
   // the first n of `actions`; returns how many remain.
