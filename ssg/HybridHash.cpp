@@ -250,9 +250,23 @@ void HybridHash::Rehash() {
     ReleaseLarge(HashTable, HashTableSize * sizeof(uint32_t));
     HashTable = nullptr;
     uint32_t* table = NewTable(newSize);
+    // Entries land at random places: the hashes run Ahead numbers in front
+    // of the placements, their entries prefetched, so the waits overlap.
+    constexpr uint32_t Ahead = 16;
+    uint64_t pending[Ahead];
+    const uint32_t count = InsertCount;
+    for (uint32_t n = 1; n <= std::min(count, Ahead); n++) {
+      pending[n % Ahead] = Hash(StoredState(n));
+      __builtin_prefetch(table + FirstEntry(pending[n % Ahead], newSize));
+    }
     bool placedAll = true;
-    for (uint32_t n = 1; n <= InsertCount && placedAll; n++) {
-      const uint64_t hash = Hash(StoredState(n));
+    for (uint32_t n = 1; n <= count && placedAll; n++) {
+      const uint64_t hash = pending[n % Ahead];
+      if (n + Ahead <= count) {
+        const uint64_t next = Hash(StoredState(n + Ahead));
+        pending[(n + Ahead) % Ahead] = next;
+        __builtin_prefetch(table + FirstEntry(next, newSize));
+      }
       placedAll = Place(table, newSize, FirstEntry(hash, newSize), entry.make(n, hash));
     }
     HashTable = table;
