@@ -339,8 +339,8 @@ void StateSpaceGen::FindNextNormal(char* state) {
     BaseActionClass* action = TimedActions[i];
     if (TraceLevel >= 4)
       Trace->printf(4, "Checking Action: %s", action->ActionName);
-    if (const std::optional<double> rate = FireAction(action, explored)) {
-      AddSuccessor(*rate, NormalChain);
+    if (action->Enabled()) {
+      AddSuccessor(FireEnabledAction(action, explored), NormalChain);
       Model->SetState(explored);
     }
   }
@@ -350,6 +350,10 @@ void StateSpaceGen::FindNextNormal(char* state) {
 std::optional<double> StateSpaceGen::FireAction(BaseActionClass* action, char* state) {
   if (!action->Enabled())
     return std::nullopt;
+  return FireEnabledAction(action, state);
+}
+
+double StateSpaceGen::FireEnabledAction(BaseActionClass* action, char* state) {
   if (TraceLevel >= 1)
     Trace->printFireAction(action, 0.0);
 
@@ -394,9 +398,10 @@ void StateSpaceGen::FindNextInstant(char* state) {
     if (TraceLevel >= 4)
       Trace->printf(4, "Checking Action: %s", action->ActionName);
     // An action that did not fire left the model in the explored state.
-    if (const std::optional<double> rate = FireAction(action, explored)) {
+    if (action->Enabled()) {
+      const double rate = FireEnabledAction(action, explored);
       InstantDepth = 0;
-      FireInstant(*rate, 1.0);
+      FireInstant(rate, 1.0);
       Model->SetState(explored);
     }
   }
@@ -520,6 +525,10 @@ void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
   const uint64_t hash = StateTable->hashOf(NextState);
   StateTable->prefetch(hash);
   const std::size_t count = Successors.size();
+  // The entry of the successor before has had a firing's time to arrive:
+  // its stored vector goes next.
+  if (count > 0)
+    StateTable->prefetchStored(Successors[count - 1].hash);
   if (SuccessorStates.size() < (count + 1) * StateSize)
     SuccessorStates.resize(2 * (count + 1) * StateSize);
   std::memcpy(SuccessorStates.data() + count * StateSize, NextState, StateSize);
@@ -531,8 +540,8 @@ void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
 
 void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
   const std::size_t count = Successors.size();
-  for (std::size_t i = 0; i < count; i++)
-    StateTable->prefetchStored(Successors[i].hash);
+  if (count > 0)
+    StateTable->prefetchStored(Successors[count - 1].hash);
   for (std::size_t i = 0; i < count; i++) {
     const Successor& successor = Successors[i];
     char* state = SuccessorStates.data() + i * StateSize;

@@ -130,6 +130,10 @@ public:
   // rate of the transition produced (target vector in NextState), or nothing
   // when the action is not enabled.
   std::optional<double> FireAction(BaseActionClass* action, char* state);
+  // FireAction of an action known to be enabled: the rate. (The
+  // exploration loops test Enabled() themselves: a rate returned alone
+  // stays in a register.)
+  double FireEnabledAction(BaseActionClass* action, char* state);
   // Follows the instantaneous actions enabled in the model's current state
   // to the stable states reached, for a timed firing of the given rate; p is
   // the probability of the chain so far.
