@@ -91,14 +91,34 @@ void SANModel::SetReadOnlyPlaces(BaseStateVariableClass** readOnly) {
 const SANModel::PlaceSlot* SANModel::RecordPlaceLayout() {
   const int count = numSVs - numReadOnlyPlaces;
   Layout.clear();
+  RecordedPlaces.clear();
+  PlainValues.clear();
+  AllPlain = true;
+  bool everyPlacePlain = true;
+  int size = 0;
   for (int i = 0; i < count; i++) {
     BaseStateVariableClass* place = Places[i];
     // A derived type may override the state operations: only these two are
     // known to hold exactly one short at ValuePtr.
     const std::type_info& type = typeid(*place);
     bool plain = type == typeid(Place) || type == typeid(SharableSV<short>);
-    Layout.push_back({place, plain ? static_cast<SharableSV<short>*>(place) : nullptr});
+    SharableSV<short>* value = plain ? static_cast<SharableSV<short>*>(place) : nullptr;
+    Layout.push_back({place, value});
+    RecordedPlaces.push_back(place);
+    everyPlacePlain = everyPlacePlain && plain;
+    if (place->stored && plain)
+      size += static_cast<int>(sizeof(short));
+    if (place->shared)
+      continue;
+    if (plain)
+      PlainValues.push_back(value->ValuePtr);
+    else
+      AllPlain = false;
   }
+  // Only plain places have a size fixed by their flags; any other variable
+  // is asked every time.
+  RecordedSize = everyPlacePlain ? size : -1;
+  RecordedEpoch = BaseStateVariableClass::sharingEpoch();
   LayoutValid = true;
   return Layout.data();
 }
@@ -122,18 +142,23 @@ void SANModel::listModels(const char* name, List<BaseModelClass>* out) {
 
 void SANModel::CurrentState(void* buf) {
   char* position = static_cast<char*>(buf);
-  const int count = numSVs - numReadOnlyPlaces;
   const PlaceSlot* slots = PlaceLayout();
+  if (AllPlain) {
+    for (short* value : PlainValues) {
+      std::memcpy(position, value, sizeof(short));
+      position += sizeof(short);
+    }
+    return;
+  }
+  const int count = numSVs - numReadOnlyPlaces;
   for (int i = 0; i < count; i++) {
     BaseStateVariableClass* place = Places[i];
     if (place->shared)
       continue;
-    if (place == slots[i].variable && slots[i].plain != nullptr) {
+    if (slots[i].plain != nullptr) {
       std::memcpy(position, slots[i].plain->ValuePtr, sizeof(short));
       position += sizeof(short);
     } else {
-      if (place != slots[i].variable)
-        LayoutValid = false;
       place->CurrentState(position);
       position += place->StateSize();
     }
@@ -141,40 +166,40 @@ void SANModel::CurrentState(void* buf) {
 }
 
 void SANModel::SetState(void* buf) {
-  char* position = static_cast<char*>(buf);
-  const int count = numSVs - numReadOnlyPlaces;
+  const char* position = static_cast<const char*>(buf);
   const PlaceSlot* slots = PlaceLayout();
+  if (AllPlain) {
+    for (short* value : PlainValues) {
+      std::memcpy(value, position, sizeof(short));
+      position += sizeof(short);
+    }
+    return;
+  }
+  const int count = numSVs - numReadOnlyPlaces;
   for (int i = 0; i < count; i++) {
     BaseStateVariableClass* place = Places[i];
     if (place->shared)
       continue;
-    if (place == slots[i].variable && slots[i].plain != nullptr) {
+    if (slots[i].plain != nullptr) {
       std::memcpy(slots[i].plain->ValuePtr, position, sizeof(short));
       position += sizeof(short);
     } else {
-      if (place != slots[i].variable)
-        LayoutValid = false;
-      place->SetState(position);
+      place->SetState(const_cast<char*>(position));
       position += place->StateSize();
     }
   }
 }
 
 int SANModel::StateSize() {
+  const PlaceSlot* slots = PlaceLayout();
+  if (RecordedSize >= 0)
+    return RecordedSize;
   int size = 0;
   const int count = numSVs - numReadOnlyPlaces;
-  const PlaceSlot* slots = PlaceLayout();
   for (int i = 0; i < count; i++) {
     BaseStateVariableClass* place = Places[i];
-    if (!place->stored)
-      continue;
-    if (place == slots[i].variable && slots[i].plain != nullptr) {
-      size += static_cast<int>(sizeof(short));
-    } else {
-      if (place != slots[i].variable)
-        LayoutValid = false;
-      size += place->StateSize();
-    }
+    if (place->stored)
+      size += slots[i].plain != nullptr ? static_cast<int>(sizeof(short)) : place->StateSize();
   }
   return size;
 }

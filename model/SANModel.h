@@ -1,10 +1,12 @@
 #ifndef MODEL_SANMODEL_H
 #define MODEL_SANMODEL_H
 
+#include <cstdint>
 #include <vector>
 
 #include "model/BaseModelClass.h"
 #include "model/State.h"
+#include "state/BaseStateVariableClass.h"
 
 class Activity;
 class Place;
@@ -25,11 +27,14 @@ template <class T> class SharableSV;
 // Place layout: for every local place, whether its dynamic type is exactly
 // Place or SharableSV<short>. Such a place is read and written inline (its 2
 // bytes straight through ValuePtr) instead of through its virtual
-// operations; any other variable goes the general way. Only the array
-// entries and their types are recorded; the `shared` and `stored` flags and
-// the storage pointers are read on every call, since sharing may change them
-// at any time. The layout is rebuilt when the array is set again or an entry
-// no longer is the variable recorded for it.
+// operations; any other variable goes the general way. When every local
+// place that is not shared is such a plain place, the layout also keeps
+// their storage pointers in vector order, and the state operations are
+// straight copies (and when every local place is plain, the state size is
+// kept too). The layout is recorded on first use and kept while no
+// variable's sharing changed (BaseStateVariableClass::sharingEpoch) and the
+// Places array was not set again; code that writes entries of Places
+// directly calls PlacesChanged().
 //
 // The model owns its four arrays, not the places, activities and groups.
 class SANModel : public BaseModelClass {
@@ -123,6 +128,9 @@ public:
   void SetReadOnlyPlaces(BaseStateVariableClass** readOnly);
   void SetActions(Activity** acts);
   void SetGroups(BaseGroupClass** grps);
+  // To be called after writing entries of the Places array directly (the
+  // setters above need no call): the state layout is recorded again.
+  void PlacesChanged() { LayoutValid = false; }
   void PrintSANModelInfo();
 
 private:
@@ -134,13 +142,28 @@ private:
     SharableSV<short>* plain;
   };
   std::vector<PlaceSlot> Layout;
+  // The Places array as recorded (its size tells a changed count).
+  std::vector<BaseStateVariableClass*> RecordedPlaces;
+  // Every unshared local place is plain: the vector is the 2 bytes at each
+  // of PlainValues, in order.
+  bool AllPlain = false;
+  std::vector<short*> PlainValues;
+  // StateSize() when every local place is plain, else -1.
+  int RecordedSize = -1;
+  std::uint64_t RecordedEpoch = 0;
   bool LayoutValid = false;
 
+  // The layout is still that of the variables in Places (as far as their
+  // changes were announced).
+  bool LayoutHolds() const {
+    const int count = numSVs - numReadOnlyPlaces;
+    return LayoutValid && RecordedEpoch == BaseStateVariableClass::sharingEpoch() &&
+           RecordedPlaces.size() == static_cast<std::size_t>(count > 0 ? count : 0);
+  }
   // The layout of the current Places array, recorded on first use. The check
   // runs on every state operation, so it stays inline.
   const PlaceSlot* PlaceLayout() {
-    const int count = numSVs - numReadOnlyPlaces;
-    if (LayoutValid && Layout.size() == static_cast<std::size_t>(count > 0 ? count : 0))
+    if (LayoutHolds())
       return Layout.data();
     return RecordPlaceLayout();
   }

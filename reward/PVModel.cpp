@@ -220,10 +220,21 @@ void PVModel::ConsiderOnly(int* indices, int count) {
 BaseActionClass* PVModel::FireAction(void* buffer, BaseActionClass* action) {
   action->Fire();
   LastActionFired = action;
-  for (PerformanceVariableNode* pv : ConsideredPVs)
-    pv->CurrentReward(action);
+  UpdateRewards(action);
   CurrentState(buffer);
   return action;
+}
+
+void PVModel::FireActionOnly(void* buffer, BaseActionClass* action) {
+  action->Fire();
+  LastActionFired = action;
+  if (buffer != nullptr)
+    CurrentState(buffer);
+}
+
+void PVModel::UpdateRewards(BaseActionClass* action) {
+  for (PerformanceVariableNode* pv : ConsideredPVs)
+    pv->CurrentReward(action);
 }
 
 BaseActionClass* PVModel::FireAction(BaseActionClass* action, double time) {

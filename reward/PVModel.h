@@ -84,6 +84,15 @@ public:
   // Fires action, updates every considered variable and writes the state
   // reached into buffer (StateSize() bytes). Returns the action.
   BaseActionClass* FireAction(void* buffer, BaseActionClass* action);
+  // The same in two steps, for a caller that needs the variables' values in
+  // only some of the states it reaches: FireActionOnly fires the action and
+  // writes the state reached, leaving the variables alone; UpdateRewards
+  // then gives every considered variable the values of a firing of action
+  // that reached the model's current state (a variable's values depend on
+  // nothing else), as FireAction would have. A null buffer: the state
+  // reached is not written.
+  void FireActionOnly(void* buffer, BaseActionClass* action);
+  void UpdateRewards(BaseActionClass* action);
   // Fires action at time, without reward update; returns what Fire() returned.
   BaseActionClass* FireAction(BaseActionClass* action, double time);
   // Restores LastActionFired from the index in state and recomputes rewards.

@@ -1,6 +1,6 @@
 #include "ssg/DeterministicList.h"
 
-#include <climits>
+#include <cstdint>
 #include <iostream>
 #include <new>
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-RateInfoType* newRecordArray(int capacity) {
+RateInfoType* newRecordArray(uint32_t capacity) {
   RateInfoType* records = new (std::nothrow) RateInfoType[capacity > 0 ? capacity : 1];
   if (records == nullptr)
     MemoryAllocationError();
@@ -20,7 +20,8 @@ RateInfoType* newRecordArray(int capacity) {
 DeterministicList::DeterministicList() : DeterministicList(2) {}
 
 DeterministicList::DeterministicList(int capacity)
-    : RateInfoSize(0), RateInfoCapacity(capacity > 0 ? capacity : 0), RateInfo(nullptr) {
+    : RateInfoSize(0), RateInfoCapacity(capacity > 0 ? static_cast<uint32_t>(capacity) : 0),
+      RateInfo(nullptr) {
   RateInfo = newRecordArray(RateInfoCapacity);
 }
 
@@ -29,14 +30,14 @@ DeterministicList::~DeterministicList() {
   delete[] RateInfo;
 }
 
-void DeterministicList::insertEnablingState(int state, double value) {
-  for (int i = 0; i < RateInfoSize; i++)
+void DeterministicList::insertEnablingState(uint32_t state, double value) {
+  for (uint32_t i = 0; i < RateInfoSize; i++)
     if (RateInfo[i].Value == value) {
       RateInfo[i].insertState(state);
       return;
     }
   if (RateInfoSize == RateInfoCapacity) {
-    if (RateInfoSize > INT_MAX / 2)
+    if (RateInfoSize > UINT32_MAX / 2)
       MemoryAllocationError();
     increaseRateInfoSize(RateInfoSize > 0 ? 2 * RateInfoSize : 2);
   }
@@ -46,14 +47,14 @@ void DeterministicList::insertEnablingState(int state, double value) {
   RateInfoSize++;
 }
 
-void DeterministicList::increaseRateInfoSize(int capacity) {
+void DeterministicList::increaseRateInfoSize(uint32_t capacity) {
   if (capacity <= RateInfoCapacity)
     return;
   RateInfoType* records = newRecordArray(capacity);
   // Move each record in use: the new record takes over the state list, and the
   // old one gives up its ownership so that releasing the old array leaves the
   // list alone.
-  for (int i = 0; i < RateInfoSize; i++) {
+  for (uint32_t i = 0; i < RateInfoSize; i++) {
     RateInfoType& from = RateInfo[i];
     RateInfoType& to = records[i];
     if (to.OwnsStates)
@@ -74,20 +75,20 @@ void DeterministicList::writeEnablingStates(std::fstream& out, OutputFileType fo
   if (form == TEXT_FILE) {
     out << RateInfoSize << '\n';
   } else {
-    const unsigned int count = static_cast<unsigned int>(RateInfoSize);
+    const uint32_t count = RateInfoSize;
     char bytes[4];
     for (int i = 0; i < 4; i++)
       bytes[i] = static_cast<char>((count >> (8 * i)) & 0xff);
     out.write(bytes, 4);
   }
-  for (int i = 0; i < RateInfoSize; i++)
+  for (uint32_t i = 0; i < RateInfoSize; i++)
     RateInfo[i].writeStates(out, form);
 }
 
 void DeterministicList::printEnablingStates() {
   const char* rule = "-----------------------------------";
   std::cout << rule << std::endl;
-  for (int i = 0; i < RateInfoSize; i++) {
+  for (uint32_t i = 0; i < RateInfoSize; i++) {
     std::cout << "RateInfoSize = " << RateInfoSize << std::endl;
     std::cout << "RateInfoCapacity = " << RateInfoCapacity << std::endl;
     std::cout << "Value = " << RateInfo[i].Value << std::endl;

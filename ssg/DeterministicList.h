@@ -1,6 +1,7 @@
 #ifndef SSG_DETERMINISTICLIST_H
 #define SSG_DETERMINISTICLIST_H
 
+#include <cstdint>
 #include <fstream>
 
 #include "ssg/OutputFileType.h"
@@ -13,8 +14,8 @@
 // when full (a list created with room for 0 records grows to 2 first).
 class DeterministicList {
 public:
-  int RateInfoSize;
-  int RateInfoCapacity;
+  uint32_t RateInfoSize;
+  uint32_t RateInfoCapacity;
   RateInfoType* RateInfo;
 
   // Room for 2 records.
@@ -26,11 +27,11 @@ public:
   DeterministicList& operator=(const DeterministicList&) = delete;
 
   // Records that `state` enables a deterministic activity with delay `value`.
-  void insertEnablingState(int state, double value);
+  void insertEnablingState(uint32_t state, double value);
   // Grows the record array to `capacity` records, keeping the records in use
   // and their state lists; a capacity not larger than the present one changes
   // nothing.
-  void increaseRateInfoSize(int capacity);
+  void increaseRateInfoSize(uint32_t capacity);
   // Writes the .det file body: the record count, then every record
   // (RateInfoType::writeStates). TEXT_FILE writes lines, any other form
   // little-endian binary. The caller checks the stream state afterwards.

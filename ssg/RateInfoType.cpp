@@ -1,6 +1,5 @@
 #include "ssg/RateInfoType.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -10,9 +9,9 @@
 
 namespace {
 
-int* newStateArray(int capacity) {
+uint32_t* newStateArray(uint64_t capacity) {
   // At least one entry, so that the array pointer is never null.
-  int* states = new (std::nothrow) int[capacity > 0 ? capacity : 1];
+  uint32_t* states = new (std::nothrow) uint32_t[capacity > 0 ? capacity : 1];
   if (states == nullptr)
     MemoryAllocationError();
   return states;
@@ -30,9 +29,8 @@ void writeLittleEndian(std::fstream& out, unsigned long long value, int bytes) {
 
 RateInfoType::RateInfoType() : RateInfoType(10, 0.0) {}
 
-RateInfoType::RateInfoType(int capacity, double value)
-    : NumStates(0), StateCapacity(capacity > 0 ? capacity : 0), Value(value), States(nullptr),
-      OwnsStates(true) {
+RateInfoType::RateInfoType(uint64_t capacity, double value)
+    : NumStates(0), StateCapacity(capacity), Value(value), States(nullptr), OwnsStates(true) {
   States = newStateArray(StateCapacity);
 }
 
@@ -41,21 +39,18 @@ RateInfoType::~RateInfoType() {
     delete[] States;
 }
 
-void RateInfoType::insertState(int state) {
-  if (NumStates == StateCapacity) {
-    if (StateCapacity > INT_MAX / 2)
-      MemoryAllocationError();
+void RateInfoType::insertState(uint32_t state) {
+  if (NumStates == StateCapacity)
     increaseStateList(StateCapacity > 0 ? 2 * StateCapacity : 1);
-  }
   States[NumStates++] = state;
 }
 
-void RateInfoType::increaseStateList(int capacity) {
+void RateInfoType::increaseStateList(uint64_t capacity) {
   if (capacity <= StateCapacity)
     return;
-  int* states = newStateArray(capacity);
+  uint32_t* states = newStateArray(capacity);
   if (NumStates > 0)
-    std::memcpy(states, States, static_cast<size_t>(NumStates) * sizeof(int));
+    std::memcpy(states, States, static_cast<size_t>(NumStates) * sizeof(uint32_t));
   if (OwnsStates)
     delete[] States;
   States = states;
@@ -68,7 +63,7 @@ void RateInfoType::writeStates(std::fstream& out, OutputFileType form) {
     char value[64];
     std::snprintf(value, sizeof value, "%.10e", Value);
     out << value << '\n';
-    for (int i = 0; i < NumStates; i++)
+    for (uint64_t i = 0; i < NumStates; i++)
       out << States[i] << '\n';
     out << 0 << '\n';
     return;
@@ -77,13 +72,13 @@ void RateInfoType::writeStates(std::fstream& out, OutputFileType form) {
   static_assert(sizeof bits == sizeof Value, "a double is 8 bytes");
   std::memcpy(&bits, &Value, sizeof bits);
   writeLittleEndian(out, bits, 8);
-  for (int i = 0; i < NumStates; i++)
-    writeLittleEndian(out, static_cast<unsigned int>(States[i]), 4);
+  for (uint64_t i = 0; i < NumStates; i++)
+    writeLittleEndian(out, States[i], 4);
   // The terminator is 2 bytes wide.
   writeLittleEndian(out, 0, 2);
 }
 
 void RateInfoType::printStates() {
-  for (int i = 0; i < NumStates; i++)
+  for (uint64_t i = 0; i < NumStates; i++)
     std::cout << "[" << i << "] " << States[i] << std::endl;
 }

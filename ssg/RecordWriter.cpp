@@ -102,7 +102,7 @@ void RecordWriter::putCachedNumber(double value, NumberCache& cache, std::chars_
 }
 
 void RecordWriter::flush() {
-  if (Fd < 0) {
+  if (Fd < 0 || FailedErrno != 0) {
     Used = 0;
     return;
   }
@@ -112,18 +112,94 @@ void RecordWriter::flush() {
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      writeFailed(errno);
+      flushFailed(errno);
+      return;
     }
-    if (n == 0)
-      writeFailed(EIO);
+    if (n == 0) {
+      flushFailed(EIO);
+      return;
+    }
     done += static_cast<std::size_t>(n);
   }
   Used = 0;
 }
 
+void RecordWriter::flushFailed(int errorNumber) {
+  if (!DeferFailures)
+    writeFailed(errorNumber);
+  FailedErrno = errorNumber;
+  Used = 0;
+}
+
+void RecordWriter::reportFailure() const {
+  writeFailed(FailedErrno != 0 ? FailedErrno : EIO);
+}
+
 void RecordWriter::rewind() {
   flush();
+  if (FailedErrno != 0)
+    reportFailure();
   if (Fd >= 0 && ::lseek(Fd, 0, SEEK_SET) < 0)
+    writeFailed(errno);
+}
+
+void RecordWriter::writeAt(int fd, const char* bytes, std::size_t count, std::uint64_t offset) {
+  while (count > 0) {
+    ssize_t n = ::pwrite(fd, bytes, count, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      writeFailed(errno);
+    }
+    if (n == 0)
+      writeFailed(EIO);
+    bytes += n;
+    count -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+}
+
+void RecordWriter::overwriteStart(std::string_view header, std::size_t reserved) {
+  flush();
+  if (FailedErrno != 0)
+    reportFailure();
+  if (Fd < 0)
+    return;
+  if (header.size() > reserved) {
+    // Move the bytes after the reserved ones by `shift`, from the end of the
+    // file backwards so that none is overwritten before it has moved. The
+    // file was opened for writing only: read it through a second descriptor.
+    const off_t end = ::lseek(Fd, 0, SEEK_END);
+    if (end < 0)
+      writeFailed(errno);
+    const int in = ::open(Name.c_str(), O_RDONLY);
+    if (in < 0)
+      writeFailed(errno);
+    const std::uint64_t shift = header.size() - reserved;
+    std::uint64_t position = static_cast<std::uint64_t>(end);
+    while (position > reserved) {
+      const std::size_t n =
+          static_cast<std::size_t>(std::min<std::uint64_t>(Capacity, position - reserved));
+      position -= n;
+      std::size_t done = 0;
+      while (done < n) {
+        ssize_t got =
+            ::pread(in, Buffer.get() + done, n - done, static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR)
+          continue;
+        if (got <= 0) {
+          const int errorNumber = got < 0 ? errno : EIO;
+          ::close(in);
+          writeFailed(errorNumber);
+        }
+        done += static_cast<std::size_t>(got);
+      }
+      writeAt(Fd, Buffer.get(), n, position + shift);
+    }
+    ::close(in);
+  }
+  writeAt(Fd, header.data(), header.size(), 0);
+  if (::lseek(Fd, 0, SEEK_END) < 0)
     writeFailed(errno);
 }
 
@@ -131,13 +207,15 @@ void RecordWriter::close() {
   if (Fd < 0)
     return;
   flush();
+  if (FailedErrno != 0)
+    reportFailure();
   int fd = Fd;
   Fd = -1;
   if (::close(fd) != 0)
     writeFailed(errno);
 }
 
-void RecordWriter::writeFailed(int errorNumber) {
+void RecordWriter::writeFailed(int errorNumber) const {
   std::cerr << "Error: could not write " << Name << ": " << std::strerror(errorNumber) << std::endl;
   std::exit(1);
 }

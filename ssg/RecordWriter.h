@@ -71,8 +71,22 @@ public:
   // Flushes, then continues writing at the start of the file (to fill in a
   // header that was reserved with blanks).
   void rewind();
+  // Flushes, then writes `header` over the first `reserved` bytes of the
+  // file (a header reserved with blanks). A longer header first moves
+  // everything after those bytes further into the file, to make room; that
+  // rewrites the whole file once. Writing continues at the end.
+  void overwriteStart(std::string_view header, std::size_t reserved);
   // Flushes and closes the file.
   void close();
+
+  // For a writer fed by another thread than the one that may end the run:
+  // while failures are deferred, a write that fails does not end the run;
+  // the writer keeps the reason, drops everything it is given from then on,
+  // and failed() turns true. reportFailure() then ends the run with the
+  // message the failure would have given at once.
+  void deferFailures(bool defer) { DeferFailures = defer; }
+  bool failed() const { return FailedErrno != 0; }
+  [[noreturn]] void reportFailure() const;
 
   // The exact message line given, then "  <file>: <reason from errno>", on
   // standard error; exit status 1.
@@ -102,7 +116,14 @@ private:
   std::unique_ptr<NumberCache> ScientificCache = std::make_unique<NumberCache>();
   std::unique_ptr<NumberCache> GeneralCache = std::make_unique<NumberCache>();
 
-  [[noreturn]] void writeFailed(int errorNumber);
+  bool DeferFailures = false;
+  int FailedErrno = 0;
+
+  [[noreturn]] void writeFailed(int errorNumber) const;
+  // writeFailed, or while failures are deferred, keeping the reason.
+  void flushFailed(int errorNumber);
+  // pwrite of all `count` bytes at `offset`, or writeFailed.
+  void writeAt(int fd, const char* bytes, std::size_t count, std::uint64_t offset);
 };
 
 #endif

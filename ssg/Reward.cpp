@@ -5,6 +5,7 @@
 
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
+#include "ssg/OutputThread.h"
 
 namespace {
 
@@ -34,7 +35,11 @@ Reward::Reward(PVModel* model, short fileType, char* fileName)
 
 void Reward::Calculate(unsigned long n) {
   PerformanceVariableNode** pvs = Model->PVList;
-  int count = Model->NumPVs;
+  const int count = Model->NumPVs;
+  if (Output != nullptr) {
+    Output->varRecord(static_cast<uint32_t>(n), pvs, count);
+    return;
+  }
   if (!Binary) {
     File.putUnsignedLine(n);
     for (int i = 0; i < count; i++) {
@@ -51,6 +56,22 @@ void Reward::Calculate(unsigned long n) {
     PutLittleEndian(File, &pvs[i]->ImpulseValue, sizeof(double));
     PutLittleEndian(File, &pvs[i]->RewardValue, sizeof(double));
   }
+}
+
+void Reward::WriteRecord(unsigned long n, const double* values) {
+  const int count = 2 * Model->NumPVs;
+  if (!Binary) {
+    File.putUnsignedLine(n);
+    for (int i = 0; i < count; i++) {
+      File.putGeneral(values[i]);
+      File.putChar('\n');
+    }
+    return;
+  }
+  uint32_t number = static_cast<uint32_t>(n);
+  PutLittleEndian(File, &number, sizeof number);
+  for (int i = 0; i < count; i++)
+    PutLittleEndian(File, &values[i], sizeof(double));
 }
 
 void Reward::Close() {

@@ -5,6 +5,7 @@
 
 #include "ssg/RecordWriter.h"
 
+class OutputThread;
 class PVModel;
 
 // Writer of the reward-values file (.var): a header with the name of every
@@ -34,14 +35,23 @@ public:
   Reward(const Reward&) = delete;
   Reward& operator=(const Reward&) = delete;
 
-  // Appends the record of state n with the values the variables hold now.
+  // Appends the record of state n with the values the variables hold now
+  // (through the output thread, while one takes the records).
   void Calculate(unsigned long n);
+  // Writes the record of state n with the given values: each variable's
+  // impulse and rate value, in PVList order.
+  void WriteRecord(unsigned long n, const double* values);
+  // From now on Calculate hands its records to `output`, which writes them
+  // with WriteRecord in its own thread (null: Calculate writes them).
+  void SendRecordsTo(OutputThread* output) { Output = output; }
+  RecordWriter& file() { return File; }
   // Completes the file: flushes and closes it, ending the run on failure.
   void Close();
 
 private:
   RecordWriter File;
   bool Binary;
+  OutputThread* Output = nullptr;
 };
 
 #endif

@@ -12,8 +12,10 @@
 #include "model/BaseGroupClass.h"
 #include "model/StandardErrors.h"
 #include "reward/PVModel.h"
+#include "reward/PerformanceVariableNode.h"
 #include "ssg/HybridHash.h"
-#include "ssg/Queue.h"
+#include "ssg/OutOfMemory.h"
+#include "ssg/OutputThread.h"
 #include "ssg/ResultsDB.h"
 #include "ssg/Reward.h"
 #include "trace/TraceFileContainer.h"
@@ -30,27 +32,31 @@ constexpr unsigned long VectorsPerBlock = 100000;
 constexpr unsigned long ChunkParameter = 5;
 constexpr unsigned long NumBlocks = 128;
 
-// Bits of MethodFlags.
-constexpr unsigned int ExponentialOrInstant = 1;
-constexpr unsigned int Deterministic = 2;
-constexpr unsigned int Erlang = 4;
-constexpr unsigned int Unsupported = 0xF000;
-
-// The .arm header is reserved as the type line, 63 blanks and a line end,
-// and filled in when the number of states is known.
-constexpr int ArmHeaderBlanks = 63;
-
 } // namespace
+
+// The normal method reserves 63 blanks for the state count, the
+// deterministic one 8 (the layout its solver reads); a longer count is still
+// written whole (FinishArmFile).
+const StateSpaceGen::ExplorationRules StateSpaceGen::NormalExploration = {
+    63, &StateSpaceGen::ReportAbsorbingNormal};
+const StateSpaceGen::ExplorationRules StateSpaceGen::DeterministicExploration = {
+    8, &StateSpaceGen::ReportAbsorbingDeterministic};
+
+const StateSpaceGen::ChainRules StateSpaceGen::NormalChain = {
+    false, false, "Error:  Maximum number of zero time transition recursive firings exceeded",
+    "Possible undetermined model."};
+const StateSpaceGen::ChainRules StateSpaceGen::DeterministicChain = {
+    true, true, "Error:  Maximum number of zero time transition firings exceeded",
+    "Possible undetermined model"};
 
 StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name, short absorbFlag,
                              double hashValue, char const* dbHost, char const* /*dbEntity*/,
                              char const* traceFileName)
     : CurrentStateNumber(0), NumTimedActions(0), StateCounter(0), StateSize(0), NumErlangActions(0),
       ResultsDatabase(nullptr), MethodFlags(0), Model(model), RewardWriter(nullptr),
-      StateQueue(nullptr), StateTable(nullptr), InstantActions(nullptr), TimedActions(nullptr),
-      ErlangActions(nullptr), ActionArray(nullptr), GroupArray(nullptr), NewStateRecord(nullptr),
-      LastRate(0.0), NextState(nullptr), ExperimentPath(path), ExperimentName(name),
-      AbsorbFlag(absorbFlag), FileType(1),
+      StateTable(nullptr), InstantActions(nullptr), TimedActions(nullptr), ErlangActions(nullptr),
+      ActionArray(nullptr), GroupArray(nullptr), NextState(nullptr), ExperimentPath(path),
+      ExperimentName(name), AbsorbFlag(absorbFlag), FileType(1),
       TraceFileName(traceFileName ? strdup(traceFileName) : nullptr), Trace(nullptr),
       TraceOutput(nullptr), TraceLevel(0), InstantDepth(0), NumInstantActions(0),
       HashValue(hashValue) {
@@ -73,23 +79,19 @@ StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name,
 
   StateTable = new HybridHash(Model, StateSize, InitialTableSize, VectorsPerBlock, ChunkParameter,
                               NumBlocks, HashValue);
-  StateQueue = new Queue(StateSize);
   ClassifyActions(numActions);
 
   // Working buffers of the exploration, allocated once.
   ExploredState.assign(StateSize, 0);
-  DepthStates.assign(size_t(MAX_INSTANT_DEPTH + 3) * StateSize, 0);
+  DepthStates.assign(size_t(MAX_INSTANT_DEPTH + 2) * StateSize, 0);
   DepthActions.assign(size_t(MAX_INSTANT_DEPTH + 2) * NumInstantActions, nullptr);
 
   // The initial state is state 1.
-  state_struct initial;
-  initial.state = ExploredState.data();
+  char* initial = ExploredState.data();
   StateCounter = 1;
-  Model->CurrentState(initial.state);
-  initial.number = 1;
-  StateQueue->Enqueue(&initial);
-  StateTable->Insert(initial.state, 1);
-  Model->SetState(initial.state);
+  Model->CurrentState(initial);
+  StateTable->Insert(initial, 1);
+  Model->SetState(initial);
 }
 
 void StateSpaceGen::ClassifyActions(int numActions) {
@@ -100,19 +102,19 @@ void StateSpaceGen::ClassifyActions(int numActions) {
     int distribution = ActionArray[i]->DistributionType;
     if (distribution == INSTANTANEOUS) {
       NumInstantActions++;
-      MethodFlags |= ExponentialOrInstant;
+      MethodFlags |= ExponentialOrInstantFlag;
       continue;
     }
     NumTimedActions++;
     if (distribution == EXPONENTIAL) {
-      MethodFlags |= ExponentialOrInstant;
+      MethodFlags |= ExponentialOrInstantFlag;
     } else if (distribution == DETERMINISTIC) {
-      MethodFlags |= Deterministic;
+      MethodFlags |= DeterministicFlag;
     } else if (distribution == ERLANG) {
-      MethodFlags |= Erlang;
+      MethodFlags |= ErlangFlag;
       NumErlangActions++;
     } else {
-      MethodFlags = Unsupported;
+      MethodFlags = UnsupportedFlags;
     }
   }
 
@@ -134,7 +136,6 @@ void StateSpaceGen::ClassifyActions(int numActions) {
 
 StateSpaceGen::~StateSpaceGen() {
   delete StateTable;
-  delete StateQueue;
   delete[] InstantActions;
   delete[] TimedActions;
   delete[] ErlangActions;
@@ -171,7 +172,7 @@ void StateSpaceGen::GenStateSpace() {
     CurrentStateNumber = 1;
   unsigned int n = CurrentStateNumber;
   PrintProgress(n);
-  Trace->printf(1, "Generated: %d states", n);
+  Trace->printf(1, "Generated: %u states", n);
   std::cout << "Generated: " << n << " states" << std::endl;
   if (ResultsDatabase != nullptr && !ResultsDatabase->writeSSGExperInfo(ExperimentName, n))
     std::cout << "Error writing ssg experiment info" << std::endl;
@@ -202,48 +203,43 @@ void StateSpaceGen::SetMethodPointers() {
     GenStateSpaceNormal(arm.data(), var.data());
     return;
   }
-  switch (MethodFlags) {
-  case 1:
-  case 4:
-  case 5:
-    FindNext = &StateSpaceGen::FindNextNormal;
-    if (NumInstantActions > 0) {
-      // The model is still in its initial state.
-      for (unsigned int i = 0; i < NumInstantActions; i++) {
-        if (InstantActions[i]->Enabled()) {
-          std::cout << "Error: The initial state is not stable, i.e., at least"
-                    << " one instantaneous action is enabled in that state." << std::endl;
-          std::exit(1);
-        }
-      }
-      FindNext = &StateSpaceGen::FindNextInstant;
-    }
-    GenStateSpaceNormal(arm.data(), var.data());
-    break;
-  case 2:
-  case 3:
-    FindNext = &StateSpaceGen::FindNextInstant;
-    GenStateSpaceDeterministic(arm.data(), var.data(), det.data());
-    break;
-  default: // unsupported distributions, or deterministic with Erlang actions
+  // An unsupported distribution anywhere, or deterministic actions together
+  // with Erlang ones, cannot be generated; neither can a model whose actions
+  // were not classified (no bit set).
+  const bool deterministic = (MethodFlags & DeterministicFlag) != 0;
+  const bool erlang = (MethodFlags & ErlangFlag) != 0;
+  const bool exponentialOrInstant = (MethodFlags & ExponentialOrInstantFlag) != 0;
+  if ((MethodFlags & UnsupportedFlags) != 0 || (deterministic && erlang))
     UnsupportedDistribution();
+  if (deterministic) {
+    FindNext = &StateSpaceGen::FindNextDeterministic;
+    GenStateSpaceDeterministic(arm.data(), var.data(), det.data());
+    return;
   }
+  if (!erlang && !exponentialOrInstant)
+    UnsupportedDistribution();
+
+  FindNext = &StateSpaceGen::FindNextNormal;
+  if (NumInstantActions > 0) {
+    // The model is still in its initial state.
+    for (unsigned int i = 0; i < NumInstantActions; i++) {
+      if (InstantActions[i]->Enabled()) {
+        std::cout << "Error: The initial state is not stable, i.e., at least"
+                  << " one instantaneous action is enabled in that state." << std::endl;
+        std::exit(1);
+      }
+    }
+    FindNext = &StateSpaceGen::FindNextInstant;
+  }
+  GenStateSpaceNormal(arm.data(), var.data());
 }
 
 void StateSpaceGen::AllocateWorkBuffers() {
   ReleaseWorkBuffers();
-  NewStateRecord = new state_struct;
-  NewStateRecord->state = new char[StateSize]();
-  NewStateRecord->number = 0;
   NextState = new char[StateSize]();
 }
 
 void StateSpaceGen::ReleaseWorkBuffers() {
-  if (NewStateRecord != nullptr) {
-    delete[] NewStateRecord->state;
-    delete NewStateRecord;
-    NewStateRecord = nullptr;
-  }
   delete[] NextState;
   NextState = nullptr;
 }
@@ -265,14 +261,59 @@ void StateSpaceGen::PrintProgress(unsigned int n) {
   std::cout << "_$" << n << "$" << std::endl;
 }
 
-void StateSpaceGen::WriteTransitions() {
-  for (const auto& [target, rate] : Transitions) {
-    ArmFile.putUnsignedLine(target);
-    ArmFile.putScientific(rate);
-    ArmFile.putChar('\n');
+void StateSpaceGen::StartArmFile(int width) {
+  ArmFile.putSigned(FileType);
+  ArmFile.putChar('\n');
+  ArmFile.putText(std::string(width, ' '));
+  ArmFile.putChar('\n');
+}
+
+void StateSpaceGen::FinishArmFile(uint64_t count, int width) {
+  // The header reserved: the type line, `width` blanks and a line end. The
+  // count is written over its start; a count longer than the blanks moves
+  // the records to make room.
+  const std::string type = std::to_string(FileType);
+  const std::string header = type + "\n" + std::to_string(count) + "\n";
+  ArmFile.overwriteStart(header, type.size() + 1 + std::size_t(width) + 1);
+  ArmFile.close();
+}
+
+void StateSpaceGen::ReportAbsorbingNormal() {
+  Trace->printStr(1, "The following state is absorbing: ");
+  std::cout << "absorbing state" << std::endl;
+  Trace->printState();
+}
+
+void StateSpaceGen::ReportAbsorbingDeterministic() {
+  std::cout << std::endl << "This following State is absorbing:" << std::endl;
+  Model->printState(&std::cout);
+}
+
+uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
+  // Invariant: states are numbered in the order found and explored in that
+  // order, so the states still to explore are CurrentStateNumber + 1 ..
+  // StateCounter, read from the store; each record follows the previous one.
+  // The .arm and .var records are formatted and written by the output
+  // thread meanwhile.
+  OutOfMemory memoryGuard(StateCounter);
+  OutputThread output(ArmFile, *RewardWriter);
+  uint64_t explored = 0;
+  for (uint32_t n = 1; n <= StateCounter; n++) {
+    CurrentStateNumber = n;
+    if (TraceLevel >= 1)
+      Trace->printf(1, "State Number = %u", n);
+    (this->*FindNext)(StateTable->StoredState(n));
+
+    if (n % 1000 == 0)
+      PrintProgress(n);
+    if (AbsorbFlag == 1 && Transitions.empty())
+      (this->*rules.reportAbsorbing)();
+    output.armRecord(n, Transitions);
+    Transitions.clear();
+    explored++;
   }
-  Transitions.clear();
-  ArmFile.putText("0\n");
+  output.finish();
+  return explored;
 }
 
 void StateSpaceGen::GenStateSpaceNormal(char* armFile, char* varFile) {
@@ -280,41 +321,11 @@ void StateSpaceGen::GenStateSpaceNormal(char* armFile, char* varFile) {
   ArmFile.openOrExit(armFile, "Error: Could not open state space output file");
   std::cout << std::scientific;
   StartRewardFile(varFile);
+  StartArmFile(NormalExploration.reservedCountWidth);
 
-  ArmFile.putSigned(FileType);
-  ArmFile.putChar('\n');
-  ArmFile.putText(std::string(ArmHeaderBlanks, ' '));
-  ArmFile.putChar('\n');
+  const uint64_t explored = ExploreStates(NormalExploration);
 
-  // States are numbered in the order found and explored in that order, so the
-  // queue yields increasing numbers and every record follows the previous one.
-  unsigned long explored = 0;
-  while (state_struct* record = StateQueue->Dequeue()) {
-    CurrentStateNumber = record->number;
-    if (CurrentStateNumber == 0)
-      continue;
-    if (TraceLevel >= 1)
-      Trace->printf(1, "State Number = %d", CurrentStateNumber);
-    (this->*FindNext)(record->state);
-
-    ArmFile.putUnsignedLine(CurrentStateNumber);
-    if (CurrentStateNumber % 1000 == 0)
-      PrintProgress(CurrentStateNumber);
-    if (AbsorbFlag == 1 && Transitions.empty()) {
-      Trace->printStr(1, "The following state is absorbing: ");
-      std::cout << "absorbing state" << std::endl;
-      Trace->printState();
-    }
-    WriteTransitions();
-    explored++;
-  }
-
-  ArmFile.rewind();
-  ArmFile.putSigned(FileType);
-  ArmFile.putChar('\n');
-  ArmFile.putUnsignedLine(explored);
-  ArmFile.close();
-
+  FinishArmFile(explored, NormalExploration.reservedCountWidth);
   StateTable->ReleaseTable();
   FinishRewardFile();
   ReleaseWorkBuffers();
@@ -328,45 +339,54 @@ void StateSpaceGen::FindNextNormal(char* state) {
     BaseActionClass* action = TimedActions[i];
     if (TraceLevel >= 4)
       Trace->printf(4, "Checking Action: %s", action->ActionName);
-    if (FireAction(action, explored)) {
-      SaveStableState(LastRate, static_cast<int>(StateTable->Lookup(NextState)));
+    if (action->Enabled()) {
+      AddSuccessor(FireEnabledAction(action, explored), NormalChain);
       Model->SetState(explored);
     }
   }
+  ResolveSuccessors(NormalChain);
 }
 
-bool StateSpaceGen::FireAction(BaseActionClass* action, char* state) {
+std::optional<double> StateSpaceGen::FireAction(BaseActionClass* action, char* state) {
   if (!action->Enabled())
-    return false;
+    return std::nullopt;
+  return FireEnabledAction(action, state);
+}
+
+double StateSpaceGen::FireEnabledAction(BaseActionClass* action, char* state) {
   if (TraceLevel >= 1)
     Trace->printFireAction(action, 0.0);
 
   BaseGroupClass* group = GroupOf(action);
+  double rate;
   if (action->DistributionType == ERLANG && !action->ReadyToFire()) {
     // An Erlang phase that is not the last: the action ages instead of firing.
     Model->AgeAction(state, action);
+    RewardAction = action;
+    RewardAged = true;
+    NextStateCurrent = true; // written below
     if (group->NumMembers <= 0) {
       action->Age();
-      LastRate = action->Rate();
+      rate = action->Rate();
     } else {
       for (int i = 0; i < group->NumMembers; i++)
         group->Members[i]->Age();
-      LastRate = action->Rate() / group->NumMembers;
+      rate = action->Rate() / group->NumMembers;
     }
   } else {
-    LastRate = action->Rate() * group->Probability(action);
-    Model->FireAction(NextState, action);
+    rate = action->Rate() * group->Probability(action);
+    FireOnly(action);
     // FireAction has written the state reached; only an Erlang reset could
     // change it after that.
     if (NumErlangActions == 0)
-      return true;
+      return rate;
     for (unsigned int i = 0; i < NumErlangActions; i++) {
       if (!ErlangActions[i]->Enabled())
         ErlangActions[i]->ResetPhase();
     }
   }
   Model->CurrentState(NextState);
-  return true;
+  return rate;
 }
 
 void StateSpaceGen::FindNextInstant(char* state) {
@@ -377,19 +397,29 @@ void StateSpaceGen::FindNextInstant(char* state) {
     BaseActionClass* action = TimedActions[i];
     if (TraceLevel >= 4)
       Trace->printf(4, "Checking Action: %s", action->ActionName);
-    if (FireAction(action, explored)) {
+    // An action that did not fire left the model in the explored state.
+    if (action->Enabled()) {
+      const double rate = FireEnabledAction(action, explored);
       InstantDepth = 0;
-      FireInstant(1.0);
+      FireInstant(rate, 1.0);
+      Model->SetState(explored);
     }
-    Model->SetState(explored);
   }
+  ResolveSuccessors(NormalChain);
 }
 
-void StateSpaceGen::FireInstant(double p) {
+void StateSpaceGen::FireInstant(double rate, double p) {
+  FollowChain(rate, p, NormalChain);
+}
+
+void StateSpaceGen::FireInstantDet(double rate, double p) {
+  FollowChain(rate, p, DeterministicChain);
+}
+
+void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) {
   if (InstantDepth > MAX_INSTANT_DEPTH) {
-    std::cerr << "Error:  Maximum number of zero time transition recursive "
-              << "firings exceeded"
-              << "(" << MAX_INSTANT_DEPTH << ")\nPossible undetermined model." << std::endl;
+    std::cerr << rules.depthMessage << "(" << MAX_INSTANT_DEPTH << ")\n"
+              << rules.depthMessageEnd << std::endl;
     std::cerr << "Please check the model and try again" << std::endl;
     std::exit(1);
   }
@@ -398,37 +428,52 @@ void StateSpaceGen::FireInstant(double p) {
 
   if (numEnabled == 0) {
     // A stable state: the end of this chain.
-    SaveStableState(LastRate * p, static_cast<int>(StateTable->Lookup(NextState)));
+    if (!NextStateCurrent)
+      Model->CurrentState(NextState);
+    AddSuccessor(rate * p, rules);
     return;
   }
 
   if (numEnabled == 1) {
+    // Alone, the action fires for sure (weighed by its group's probability
+    // under the deterministic rules).
     BaseActionClass* action = enabled[0];
+    const double q = rules.weighByGroup ? GroupOf(action)->Probability(action) : 1.0;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
-    Model->FireAction(NextState, action);
+    FireInstantOnly(action);
     InstantDepth++;
-    FireInstant(p);
+    FollowChain(rate, rules.weighByGroup ? p * q : p, rules);
     InstantDepth--;
     return;
   }
 
-  // Several: only the highest rank competes, each in proportion to its weight.
+  // Several: only the highest rank competes, each by its share of the
+  // candidates' total weight (by its group's probability under the
+  // deterministic rules).
   const unsigned int numCandidates = KeepHighestRank(enabled, numEnabled);
   double totalWeight = 0.0;
-  for (unsigned int i = 0; i < numCandidates; i++)
-    totalWeight += enabled[i]->Weight();
+  if (!rules.weighByGroup) {
+    for (unsigned int i = 0; i < numCandidates; i++)
+      totalWeight += enabled[i]->Weight();
+  }
 
+  // The vanishing state each candidate starts from: the model's current
+  // state.
   char* saved = DepthState(InstantDepth);
-  Model->CurrentState(saved);
+  if (NextStateCurrent)
+    std::memcpy(saved, NextState, StateSize);
+  else
+    Model->CurrentState(saved);
   for (unsigned int i = 0; i < numCandidates; i++) {
     BaseActionClass* action = enabled[i];
-    double weight = action->Weight();
+    const double share = rules.weighByGroup ? p * GroupOf(action)->Probability(action)
+                                            : (action->Weight() / totalWeight) * p;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
-    Model->FireAction(NextState, action);
+    FireInstantOnly(action);
     InstantDepth++;
-    FireInstant((weight / totalWeight) * p);
+    FollowChain(rate, share, rules);
     InstantDepth--;
     Model->SetState(saved);
   }
@@ -441,10 +486,6 @@ BaseGroupClass* StateSpaceGen::GroupOf(BaseActionClass* action) {
 }
 
 unsigned int StateSpaceGen::EnabledInstantActions(BaseActionClass**& enabled) {
-  char* scratch = ScratchState();
-  Model->CurrentState(scratch);
-  Model->SetState(scratch);
-
   enabled = DepthActions.data() + size_t(InstantDepth) * NumInstantActions;
   unsigned int numEnabled = 0;
   for (unsigned int i = 0; i < NumInstantActions; i++) {
@@ -466,23 +507,85 @@ unsigned int StateSpaceGen::KeepHighestRank(BaseActionClass** actions, unsigned 
   return kept;
 }
 
-void StateSpaceGen::SaveStableState(double rate, int number) {
+void StateSpaceGen::FireOnly(BaseActionClass* action) {
+  Model->FireActionOnly(NextState, action);
+  NextStateCurrent = true;
+  RewardAction = action;
+  RewardAged = false;
+}
+
+void StateSpaceGen::FireInstantOnly(BaseActionClass* action) {
+  Model->FireActionOnly(nullptr, action);
+  NextStateCurrent = false;
+  RewardAction = action;
+  RewardAged = false;
+}
+
+void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
+  const uint64_t hash = StateTable->hashOf(NextState);
+  StateTable->prefetch(hash);
+  const std::size_t count = Successors.size();
+  // The entry of the successor before has had a firing's time to arrive:
+  // its stored vector goes next.
+  if (count > 0)
+    StateTable->prefetchStored(Successors[count - 1].hash);
+  if (SuccessorStates.size() < (count + 1) * StateSize)
+    SuccessorStates.resize(2 * (count + 1) * StateSize);
+  std::memcpy(SuccessorStates.data() + count * StateSize, NextState, StateSize);
+  Successors.push_back({value, hash, RewardAction, RewardAged});
+  // The trace of level 4 tells each transition where it is found.
+  if (TraceLevel >= 4)
+    ResolveSuccessors(rules);
+}
+
+void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
+  const std::size_t count = Successors.size();
+  if (count > 0)
+    StateTable->prefetchStored(Successors[count - 1].hash);
+  for (std::size_t i = 0; i < count; i++) {
+    const Successor& successor = Successors[i];
+    char* state = SuccessorStates.data() + i * StateSize;
+    const double value = successor.value;
+    const uint32_t number = StateTable->Lookup(state, successor.hash);
+    if (number == HybridHash::NotFound &&
+        (rules.keepNegative ? value != 0.0 && !std::isnan(value) : value > 0)) {
+      // A new state is numbered from NextState, with the reward values of
+      // the firing that reached it, given to the variables now.
+      std::memcpy(NextState, state, StateSize);
+      if (!Model->ConsideredPVs.empty()) {
+        Model->SetState(NextState);
+        if (successor.aged)
+          Model->AgeAction(NextState, successor.rewardAction);
+        else
+          Model->UpdateRewards(successor.rewardAction);
+      }
+    }
+    if (!rules.keepNegative) {
+      SaveStableState(value, number);
+      continue;
+    }
+    if (TraceLevel >= 4)
+      Trace->printf(4, "The rate to this state: %f", value);
+    if (value == 0.0 || std::isnan(value))
+      continue;
+    Transitions.add(number != HybridHash::NotFound ? number : NumberNewState(), value);
+  }
+  Successors.clear();
+}
+
+void StateSpaceGen::SaveStableState(double rate, uint32_t number) {
   if (TraceLevel >= 4)
     Trace->printf(4, "The rate to this state: %f", rate);
   if (!(rate > 0)) // zero, negative and undefined rates are dropped
     return;
-  if (number >= 0)
-    Transitions.add(static_cast<unsigned int>(number), rate);
-  else
-    Transitions.add(NumberNewState(), rate);
+  Transitions.add(number != HybridHash::NotFound ? number : NumberNewState(), rate);
 }
 
-unsigned int StateSpaceGen::NumberNewState() {
+uint32_t StateSpaceGen::NumberNewState() {
+  // The state table refuses numbers beyond 32 bits before StateCounter
+  // could wrap.
+  StateTable->Insert(NextState, uint64_t(StateCounter) + 1);
   StateCounter++;
-  std::memcpy(NewStateRecord->state, NextState, StateSize);
-  NewStateRecord->number = StateCounter;
-  StateQueue->Enqueue(NewStateRecord);
-  StateTable->Insert(NextState, StateCounter);
   RewardWriter->Calculate(StateCounter);
   return StateCounter;
 }

@@ -2,19 +2,18 @@
 #define SSG_STATESPACEGEN_H
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "model/List.h"
 #include "ssg/DeterministicList.h"
 #include "ssg/RecordWriter.h"
 #include "ssg/TransitionMap.h"
-#include "ssg/state_struct.h"
 
 class PVModel;
 class BaseActionClass;
 class BaseGroupClass;
 class Reward;
-class Queue;
 class HybridHash;
 class ResultsDB;
 class TraceFileContainer;
@@ -29,22 +28,37 @@ class TraceFileTarvekSSG;
 // other states are written to the .arm file; each newly numbered state gets
 // its reward record in the .var file. States in which an instantaneous action
 // is enabled are never numbered: chains of instantaneous firings are followed
-// to the stable states they reach (FindNextInstant / FireInstant).
+// to the stable states they reach (FindNextInstant / FireInstant). Models
+// with deterministic actions are explored by the same loop with the
+// successor operation FindNextDeterministic, which records deterministic
+// firings as minus their probability and the enabling states in DetLists
+// (the .det file).
 //
 // Use: construct over the reward model, set FileType and TraceLevel, call
 // InitializeTrace(), then GenStateSpace(). One generator per process (the
 // successor operation FindNext is process-wide).
 //
-// The generator owns its hash table, queue, action arrays, working buffers and
-// trace objects; it refers to the model without owning it. Exploration
-// allocates nothing per state or transition: the working buffers, the
-// transition map and the per-depth buffers of the instantaneous chains are
-// allocated once and reused.
+// The generator owns its state table, action arrays, working buffers and
+// trace objects; it refers to the model without owning it. The state table's
+// store is also the list of states to explore: states are numbered in the
+// order found, so the states not yet explored are the numbers after
+// CurrentStateNumber, read from the store in turn. Exploration allocates
+// nothing per state or transition beyond the store's and the table's growth:
+// the working buffers, the transition map and the per-depth buffers of the
+// instantaneous chains are allocated once and reused. Memory per state: the
+// state table's (its vector plus 4 / load factor bytes).
 class StateSpaceGen {
 public:
   // Longest chain of instantaneous firings after one timed firing; the next
   // one ends the run.
   static constexpr short MAX_INSTANT_DEPTH = 23;
+
+  // Bits of MethodFlags: which distributions the model's actions have.
+  static constexpr unsigned int ExponentialOrInstantFlag = 1;
+  static constexpr unsigned int DeterministicFlag = 2;
+  static constexpr unsigned int ErlangFlag = 4;
+  // Set by an unsupported distribution (replacing the bits gathered before).
+  static constexpr unsigned int UnsupportedFlags = 0xF000;
 
   unsigned int CurrentStateNumber;
   TransitionMap Transitions;
@@ -56,7 +70,6 @@ public:
   unsigned int MethodFlags;
   PVModel* Model;
   Reward* RewardWriter;
-  Queue* StateQueue;
   HybridHash* StateTable;
   BaseActionClass** InstantActions;
   BaseActionClass** TimedActions;
@@ -65,8 +78,6 @@ public:
   BaseActionClass** ActionArray;
   List<BaseGroupClass> GroupList;
   BaseGroupClass** GroupArray;
-  state_struct* NewStateRecord;
-  double LastRate;
   DeterministicList DetLists;
   char* NextState;
   char const* ExperimentPath;
@@ -86,7 +97,7 @@ public:
   // used), trace file name. Path and name must not be null; the other strings
   // may be. The strings are copied or only read during construction, except
   // path and name, which must outlive the generator. Classifies the actions,
-  // and numbers and queues the initial state as state 1.
+  // and numbers and stores the initial state as state 1.
   StateSpaceGen(PVModel* model, char const* path, char const* name, short absorbFlag,
                 double hashValue, char const* dbHost, char const* dbEntity,
                 char const* traceFileName);
@@ -103,7 +114,8 @@ public:
   void SetMethodPointers();
   // Breadth-first exploration for models without deterministic actions.
   void GenStateSpaceNormal(char* armFile, char* varFile);
-  // Exploration of models with deterministic actions.
+  // Exploration of models with deterministic actions; also writes the .det
+  // file.
   void GenStateSpaceDeterministic(char* armName, char* varName, char* detName);
   // Has no effect on the hash table once constructed.
   void setHashValue(double hashValue) { HashValue = hashValue; }
@@ -114,18 +126,24 @@ public:
   void FindNextInstant(char* state);
   // Explores one state of a model with deterministic actions.
   void FindNextDeterministic(char* state);
-  // Fires a timed action if enabled, from the explored state `state`. True if
-  // a transition was produced: target vector in NextState, rate in LastRate.
-  bool FireAction(BaseActionClass* action, char* state);
-  // Follows the instantaneous actions enabled in the model's current state,
-  // with the probability p of the chain so far, to the stable states reached.
-  void FireInstant(double p);
-  // The deterministic method's variant of FireInstant.
-  void FireInstantDet(double p);
+  // Fires a timed action if enabled, from the explored state `state`: the
+  // rate of the transition produced (target vector in NextState), or nothing
+  // when the action is not enabled.
+  std::optional<double> FireAction(BaseActionClass* action, char* state);
+  // FireAction of an action known to be enabled: the rate. (The
+  // exploration loops test Enabled() themselves: a rate returned alone
+  // stays in a register.)
+  double FireEnabledAction(BaseActionClass* action, char* state);
+  // Follows the instantaneous actions enabled in the model's current state
+  // to the stable states reached, for a timed firing of the given rate; p is
+  // the probability of the chain so far.
+  void FireInstant(double rate, double p);
+  // The deterministic method's variant of FireInstant (see ChainRules).
+  void FireInstantDet(double rate, double p);
   // Records a transition with the given rate to the stable state numbered
-  // `number`, or to the new state in NextState when number < 0. Rates that
-  // are not positive are dropped.
-  void SaveStableState(double rate, int number);
+  // `number`, or to the new state in NextState when number is
+  // HybridHash::NotFound. Rates that are not positive are dropped.
+  void SaveStableState(double rate, uint32_t number);
 
   // Debugging aid: "STATEVECTOR=", then the bytes, 20 per line.
   void printstate(char* state, int size);
@@ -134,50 +152,125 @@ protected:
   // Writers shared by the generation methods.
   RecordWriter ArmFile;
 
-  // Numbers the state in NextState as StateCounter + 1: queues it, stores it
-  // in the hash table and appends its .var record. Returns its number.
-  unsigned int NumberNewState();
+  // What sets the two methods apart in the breadth-first loop.
+  struct ExplorationRules {
+    // Blanks reserved for the state count in the .arm header.
+    int reservedCountWidth;
+    // The absorbing-state report of the method.
+    void (StateSpaceGen::*reportAbsorbing)();
+  };
+  // What sets the two methods apart in following an instantaneous chain.
+  struct ChainRules {
+    // Deterministic method: every instantaneous firing, alone or competing,
+    // is weighed by the probability its group gives it. Normal method: an
+    // action enabled alone fires with probability 1, competing actions by
+    // their share of the candidates' total weight.
+    bool weighByGroup;
+    // Deterministic method: every non-zero value is recorded (deterministic
+    // firings are negative). Normal method: only positive rates.
+    bool keepNegative;
+    // The message when a chain grows too long: its first line, before the
+    // limit, and its second line.
+    const char* depthMessage;
+    const char* depthMessageEnd;
+  };
+  static const ExplorationRules NormalExploration;
+  static const ExplorationRules DeterministicExploration;
+  static const ChainRules NormalChain;
+  static const ChainRules DeterministicChain;
+
+  // The breadth-first loop shared by both methods: explores every state,
+  // writing its .arm record; returns the number of states explored.
+  uint64_t ExploreStates(const ExplorationRules& rules);
+  // The shared chain follower.
+  void FollowChain(double rate, double p, const ChainRules& rules);
+  // Fires the action in the model and writes the state reached to
+  // NextState. The variables' values are left for the states that need
+  // them (new states): RewardAction notes the firing they follow from.
+  void FireOnly(BaseActionClass* action);
+  // An instantaneous firing: the same, but the state reached is written to
+  // NextState only where it is needed (at the end of the chain, or before
+  // competing actions), as a chain's intermediate states are never looked
+  // up.
+  void FireInstantOnly(BaseActionClass* action);
+  // A transition of the given value (rate) from the explored state to the
+  // stable state in NextState, reached by the firing that just happened:
+  // kept with the state's hash and that firing (RewardAction), and the
+  // state's table entry prefetched. At trace level 4 it is resolved at once,
+  // so the trace keeps its order.
+  void AddSuccessor(double value, const ChainRules& rules);
+  // Looks up the successors kept, in the order found, and records each
+  // transition as SaveStableState does (under the deterministic rules:
+  // every non-zero value), numbering the new states in that order. A new
+  // state first gets its variables' values: the model is set to it and the
+  // values of the firing that reached it are computed, as the firing itself
+  // would have (a variable's values depend only on the state and the action
+  // fired).
+  void ResolveSuccessors(const ChainRules& rules);
+  // Numbers the state in NextState as StateCounter + 1: stores it in the
+  // state table and appends its .var record. Returns its number.
+  uint32_t NumberNewState();
   // Creates RewardWriter on varFile and writes the initial state's record
   // (after firing the model's NoActionFired).
   void StartRewardFile(char* varFile);
   // Completes the .var file and releases RewardWriter.
   void FinishRewardFile();
-  // Writes each entry of Transitions (target line, rate line) in increasing
-  // target order, then the record's terminating "0"; clears Transitions.
-  void WriteTransitions();
+  // The provisional .arm header: FileType, a line of `width` blanks.
+  void StartArmFile(int width);
+  // Writes FileType and the state count over the provisional header and
+  // completes the .arm file.
+  void FinishArmFile(uint64_t count, int width);
+  void ReportAbsorbingNormal();
+  void ReportAbsorbingDeterministic();
   // "_$<n>$" on standard output.
   static void PrintProgress(unsigned int n);
-  // Allocates NewStateRecord and NextState for a generation run.
+  // Allocates NextState for a generation run.
   void AllocateWorkBuffers();
   void ReleaseWorkBuffers();
 
 private:
-  // The explored state's vector, copied so that the queue may reuse its slot.
+  // The explored state's vector, copied from the store.
   std::vector<char> ExploredState;
-  // One state vector per chain depth (0 .. MAX_INSTANT_DEPTH + 1), and one
-  // more as scratch.
+  // One state vector per chain depth (0 .. MAX_INSTANT_DEPTH + 1).
   std::vector<char> DepthStates;
   // The enabled instantaneous actions at each chain depth, NumInstantActions
   // entries per depth.
   std::vector<BaseActionClass*> DepthActions;
+  // The firing whose variable values the state in NextState carries, and
+  // whether it was an Erlang action's aging (PVModel::AgeAction) rather than
+  // a firing (PVModel::UpdateRewards).
+  BaseActionClass* RewardAction = nullptr;
+  bool RewardAged = false;
+  // NextState holds the model's current state (false after an
+  // instantaneous firing, until it is written).
+  bool NextStateCurrent = false;
+  // The successors of the explored state not yet looked up (AddSuccessor):
+  // value, hash and the firing that reached each, and their vectors
+  // (StateSize bytes each, in SuccessorStates, which only grows).
+  struct Successor {
+    double value;
+    uint64_t hash;
+    BaseActionClass* rewardAction;
+    bool aged;
+  };
+  std::vector<Successor> Successors;
+  std::vector<char> SuccessorStates;
 
   void ClassifyActions(int numActions);
   // The group that scales an action's rate (its GroupID's entry).
   BaseGroupClass* GroupOf(BaseActionClass* action);
-  // Settles the model in its current state and lists the instantaneous
-  // actions enabled there, in order, in this chain depth's slots; returns
-  // their number.
+  // Lists the instantaneous actions enabled in the model's current state, in
+  // order, in this chain depth's slots; returns their number.
   unsigned int EnabledInstantActions(BaseActionClass**& enabled);
   // Keeps, in order, only the actions of the highest rank (at least 0) among
   // the first n of `actions`; returns how many remain.
   static unsigned int KeepHighestRank(BaseActionClass** actions, unsigned int n);
   char* DepthState(int depth) { return DepthStates.data() + size_t(depth) * StateSize; }
-  char* ScratchState() { return DepthState(MAX_INSTANT_DEPTH + 2); }
   [[noreturn]] static void UnsupportedDistribution();
 };
 
-// The successor operation chosen for the run: FindNextNormal or
-// FindNextInstant.
+// The successor operation chosen for the run: FindNextNormal,
+// FindNextInstant or FindNextDeterministic.
 extern void (StateSpaceGen::*FindNext)(char*);
 
 #endif

@@ -36,9 +36,13 @@ BaseStateVariableClass::BaseStateVariableClass() : BaseStateVariableClass("defau
 BaseStateVariableClass::BaseStateVariableClass(const char* name, const char* prefix)
     : Name(copyString(name)), Prefix(copyString(prefix)), shared(false), stored(true),
       functionallyShared(false), sharingCount(0), SVAffectingActions(newActionList()),
-      SVEnabledActions(newActionList()) {}
+      SVEnabledActions(newActionList()) {
+  // A new variable may take the address of one a model recorded.
+  noteSharingChange();
+}
 
 BaseStateVariableClass::~BaseStateVariableClass() {
+  noteSharingChange();
   delete[] Name;
   delete[] Prefix;
   if (stored) {

@@ -1,6 +1,7 @@
 #ifndef STATE_BASESTATEVARIABLECLASS_H
 #define STATE_BASESTATEVARIABLECLASS_H
 
+#include <cstdint>
 #include <iostream>
 
 #include "model/List.h"
@@ -72,9 +73,23 @@ public:
   void SetPrefix(const char* prefix);
 
   bool getShared() const { return shared; }
-  void setShared(bool s) { shared = s; }
+  void setShared(bool s) {
+    shared = s;
+    noteSharingChange();
+  }
   bool getStored() const { return stored; }
-  void setStored(bool s) { stored = s; }
+  void setStored(bool s) {
+    stored = s;
+    noteSharingChange();
+  }
+
+  // Counts the changes of any variable's `shared` or `stored` flag or value
+  // storage, so that a model may keep its state layout between calls and
+  // know when it must look again. The framework's sharing operations and
+  // the setters above count; code that writes those fields directly must
+  // call noteSharingChange() afterwards.
+  static std::uint64_t sharingEpoch() { return SharingEpoch; }
+  static void noteSharingChange() { SharingEpoch++; }
   bool getFunctionallyShared() const { return functionallyShared; }
   void setFunctionallyShared(bool s) { functionallyShared = s; }
   int getSharingCount() const { return sharingCount; }
@@ -94,6 +109,9 @@ public:
   BaseActionClass* getEnabledAction(int i) const;
   void printAffectingActions() const;
   void printEnabledActions() const;
+
+private:
+  static inline std::uint64_t SharingEpoch = 0;
 };
 
 #endif

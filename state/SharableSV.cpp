@@ -84,6 +84,7 @@ template <class T> void SharableSV<T>::join(SharableSV<T>* other) {
     *e->location = ValuePtr;
   other->shared = true;
   other->stored = false;
+  noteSharingChange();
 
   // One pair of action lists for the whole group: ours.
   assert(SVAffectingActions);
@@ -126,6 +127,7 @@ template <class T> void SharableSV<T>::share(BaseStateVariableClass* other) {
   if (MainSV != otherSV->MainSV) {
     if (stored && otherSV->stored) {
       shared = true;
+      noteSharingChange();
       *ValuePtr = *otherSV->ValuePtr;
       join(otherSV);
     } else if (stored) {

@@ -170,6 +170,7 @@ void BaseStructStateVariable::ShareWith(BaseStructStateVariable* otherStruct) {
   }
   otherStruct->shared = true;
   otherStruct->stored = false;
+  noteSharingChange();
 
   // Actions that listed the other variable list this one instead (once).
   for (int i = 0; i < SVAffectingActions->getNumItems(); i++)

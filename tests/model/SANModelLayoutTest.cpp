@@ -132,19 +132,41 @@ TEST(SANModelLayoutTest, SharingAfterFirstUseIsSeen) {
   EXPECT_EQ(vectorOf(m, 2), Bytes().s(-4).bytes);
 }
 
+TEST(SANModelLayoutTest, FlagsSetThroughTheSettersAreSeen) {
+  // The layout is kept between calls; a flag changed through its setter
+  // (or any field changed directly and announced) must still be seen.
+  Place p0("p0", 1), p1("p1", 2), p2("p2", 3);
+  VariableSAN m({&p0, &p1, &p2});
+  EXPECT_EQ(vectorOf(m, 6), Bytes().s(1).s(2).s(3).bytes);
+  p1.setShared(true);
+  EXPECT_EQ(vectorOf(m, 4), Bytes().s(1).s(3).bytes);
+  p1.setStored(false);
+  EXPECT_EQ(m.StateSize(), 4);
+  p1.shared = false;
+  p1.stored = true;
+  BaseStateVariableClass::noteSharingChange();
+  EXPECT_EQ(m.StateSize(), 6);
+  std::vector<unsigned char> next = Bytes().s(4).s(5).s(6).bytes;
+  m.SetState(next.data());
+  EXPECT_EQ(p1.getMark(), 5);
+  EXPECT_EQ(vectorOf(m, 6), next);
+}
+
 TEST(SANModelLayoutTest, ReplacedPlacesAreFollowed) {
   Place p0("p0", 1), p1("p1", 2);
   VariableSAN m({&p0, &p1});
   EXPECT_EQ(vectorOf(m, 4), Bytes().s(1).s(2).bytes);
 
   // An entry overwritten in the array, by a derived type and then by a plain
-  // place again.
+  // place again, each time announced.
   WidePlace wide("wide", 40);
   m.Places[1] = &wide;
+  m.PlacesChanged();
   ASSERT_EQ(m.StateSize(), 6);
   EXPECT_EQ(vectorOf(m, 6), Bytes().s(1).i(40).bytes);
   Place p3("p3", -9);
   m.Places[1] = &p3;
+  m.PlacesChanged();
   ASSERT_EQ(m.StateSize(), 4);
   EXPECT_EQ(vectorOf(m, 4), Bytes().s(1).s(-9).bytes);
   std::vector<unsigned char> next = Bytes().s(7).s(8).bytes;

@@ -121,6 +121,33 @@ TEST(PVModelTest, FireActionUpdatesRewardsInStateReached) {
   EXPECT_EQ(std::memcmp(buffer.data(), afterIdle, sizeof afterIdle), 0);
 }
 
+TEST(PVModelTest, FiringThenUpdatingLaterGivesTheValuesOfFireAction) {
+  // The generator fires without rewards and gives the variables their
+  // values only in the states it numbers, after other firings in between.
+  for (bool indexed : {false, true}) {
+    Shuttle direct(indexed), split(indexed);
+    std::vector<unsigned char> a(direct.model->StateSize()), b(split.model->StateSize());
+    for (const char* name : {"Move", "Back", "Idle", "Move"}) {
+      direct.model->FireAction(a.data(), direct.action(name));
+      split.model->FireActionOnly(b.data(), split.action(name));
+      EXPECT_EQ(a, b) << name;
+      EXPECT_EQ(split.model->LastActionFired, split.action(name));
+      // Another firing from elsewhere, then back to the state reached.
+      std::vector<unsigned char> elsewhere(b.size());
+      split.model->FireActionOnly(elsewhere.data(), split.action("Idle"));
+      split.model->UpdateRewards(split.action("Idle"));
+      split.model->SetState(b.data());
+      split.model->UpdateRewards(split.action(name));
+      for (int k = 0; k < 2; k++) {
+        EXPECT_EQ(split.pv(k)->RewardValue, direct.pv(k)->RewardValue) << name << k;
+        EXPECT_EQ(split.pv(k)->ImpulseValue, direct.pv(k)->ImpulseValue) << name << k;
+        EXPECT_EQ(split.pv(k)->ImpulseSquared, direct.pv(k)->ImpulseSquared) << name << k;
+      }
+      split.model->SetState(b.data());
+    }
+  }
+}
+
 TEST(PVModelTest, TransitionOperationsDoNotAllocate) {
   Shuttle s;
   std::vector<unsigned char> a(s.model->StateSize());

@@ -46,8 +46,8 @@ void appendDouble(std::string& bytes, double value) {
   appendLittleEndian(bytes, std::bit_cast<uint64_t>(value), 8);
 }
 
-std::vector<int> states(const RateInfoType& record) {
-  return std::vector<int>(record.States, record.States + record.NumStates);
+std::vector<uint32_t> states(const RateInfoType& record) {
+  return std::vector<uint32_t>(record.States, record.States + record.NumStates);
 }
 
 // The list of the file-format example: (1, 10.0), (2, 2.5), (3, 10.0).
@@ -63,8 +63,8 @@ TEST(DeterministicListTest, DuplicatePairsAreKept) {
   DeterministicList list;
   list.insertEnablingState(4, 1.0);
   list.insertEnablingState(4, 1.0);
-  ASSERT_EQ(list.RateInfoSize, 1);
-  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{4, 4}));
+  ASSERT_EQ(list.RateInfoSize, 1u);
+  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<uint32_t>{4, 4}));
 }
 
 TEST(DeterministicListTest, ValuesAreComparedExactly) {
@@ -73,44 +73,44 @@ TEST(DeterministicListTest, ValuesAreComparedExactly) {
   list.insertEnablingState(1, value);
   list.insertEnablingState(2, std::nextafter(value, 1.0));
   list.insertEnablingState(3, 0.3 - 0.2); // not exactly 0.1
-  EXPECT_EQ(list.RateInfoSize, 3);
+  EXPECT_EQ(list.RateInfoSize, 3u);
   const double nan = std::nan("");
   list.insertEnablingState(4, nan);
   list.insertEnablingState(5, nan);
-  EXPECT_EQ(list.RateInfoSize, 5); // a NaN matches nothing, not even a NaN
+  EXPECT_EQ(list.RateInfoSize, 5u); // a NaN matches nothing, not even a NaN
 }
 
 TEST(DeterministicListTest, ThirdValueDoublesRecordsKeepingContents) {
   DeterministicList list;
-  EXPECT_EQ(list.RateInfoCapacity, 2);
+  EXPECT_EQ(list.RateInfoCapacity, 2u);
   fillExample(list);
-  EXPECT_EQ(list.RateInfoCapacity, 2);
+  EXPECT_EQ(list.RateInfoCapacity, 2u);
   list.insertEnablingState(5, 7.0);
-  EXPECT_EQ(list.RateInfoCapacity, 4);
-  ASSERT_EQ(list.RateInfoSize, 3);
+  EXPECT_EQ(list.RateInfoCapacity, 4u);
+  ASSERT_EQ(list.RateInfoSize, 3u);
   EXPECT_EQ(list.RateInfo[0].Value, 10.0);
-  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{1, 3}));
+  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<uint32_t>{1, 3}));
   EXPECT_EQ(list.RateInfo[1].Value, 2.5);
-  EXPECT_EQ(states(list.RateInfo[1]), (std::vector<int>{2}));
+  EXPECT_EQ(states(list.RateInfo[1]), (std::vector<uint32_t>{2}));
   EXPECT_EQ(list.RateInfo[2].Value, 7.0);
-  EXPECT_EQ(states(list.RateInfo[2]), (std::vector<int>{5}));
+  EXPECT_EQ(states(list.RateInfo[2]), (std::vector<uint32_t>{5}));
   // The moved records still grow their state lists.
   for (int s = 10; s < 30; s++)
     list.insertEnablingState(s, 2.5);
-  EXPECT_EQ(list.RateInfo[1].NumStates, 21);
+  EXPECT_EQ(list.RateInfo[1].NumStates, 21u);
 }
 
 TEST(DeterministicListTest, EleventhStateDoublesStateList) {
   DeterministicList list;
-  std::vector<int> expected;
+  std::vector<uint32_t> expected;
   for (int s = 1; s <= 10; s++) {
     list.insertEnablingState(s, 3.0);
     expected.push_back(s);
   }
-  EXPECT_EQ(list.RateInfo[0].StateCapacity, 10);
+  EXPECT_EQ(list.RateInfo[0].StateCapacity, 10u);
   list.insertEnablingState(11, 3.0);
   expected.push_back(11);
-  EXPECT_EQ(list.RateInfo[0].StateCapacity, 20);
+  EXPECT_EQ(list.RateInfo[0].StateCapacity, 20u);
   EXPECT_EQ(list.RateInfo[0].Value, 3.0);
   EXPECT_EQ(states(list.RateInfo[0]), expected);
 }
@@ -121,36 +121,36 @@ TEST(DeterministicListTest, ManyValuesAndStatesAcrossGrowthPoints) {
   for (int s = 1; s <= perValue; s++)
     for (int v = 0; v < values; v++)
       list.insertEnablingState(s * 100 + v, 0.5 * v);
-  ASSERT_EQ(list.RateInfoSize, values);
-  EXPECT_EQ(list.RateInfoCapacity, 128);
+  ASSERT_EQ(list.RateInfoSize, uint32_t(values));
+  EXPECT_EQ(list.RateInfoCapacity, 128u);
   for (int v = 0; v < values; v++) {
     const RateInfoType& record = list.RateInfo[v];
     ASSERT_EQ(record.Value, 0.5 * v);
-    ASSERT_EQ(record.NumStates, perValue);
-    EXPECT_EQ(record.StateCapacity, 80);
+    ASSERT_EQ(record.NumStates, uint64_t(perValue));
+    EXPECT_EQ(record.StateCapacity, 80u);
     for (int s = 1; s <= perValue; s++)
-      ASSERT_EQ(record.States[s - 1], s * 100 + v);
+      ASSERT_EQ(record.States[s - 1], uint32_t(s * 100 + v));
   }
 }
 
 TEST(DeterministicListTest, ZeroCapacityListAndRecordStillGrow) {
   DeterministicList list(0);
-  EXPECT_EQ(list.RateInfoCapacity, 0);
+  EXPECT_EQ(list.RateInfoCapacity, 0u);
   fillExample(list);
   list.insertEnablingState(4, 1.5);
-  ASSERT_EQ(list.RateInfoSize, 3);
-  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<int>{1, 3}));
+  ASSERT_EQ(list.RateInfoSize, 3u);
+  EXPECT_EQ(states(list.RateInfo[0]), (std::vector<uint32_t>{1, 3}));
   EXPECT_EQ(list.RateInfo[2].Value, 1.5);
 
   RateInfoType record(0, 4.0);
   for (int s = 1; s <= 5; s++)
     record.insertState(s);
-  EXPECT_EQ(states(record), (std::vector<int>{1, 2, 3, 4, 5}));
-  EXPECT_GE(record.StateCapacity, 5);
+  EXPECT_EQ(states(record), (std::vector<uint32_t>{1, 2, 3, 4, 5}));
+  EXPECT_GE(record.StateCapacity, 5u);
 
   DeterministicList negative(-3);
   negative.insertEnablingState(9, 1.0);
-  EXPECT_EQ(states(negative.RateInfo[0]), (std::vector<int>{9}));
+  EXPECT_EQ(states(negative.RateInfo[0]), (std::vector<uint32_t>{9}));
 }
 
 TEST(DeterministicListTest, TextFileOfTheExample) {
@@ -193,14 +193,30 @@ TEST(DeterministicListTest, BinaryFileReadsBack) {
     at += width;
     return value;
   };
-  ASSERT_EQ(static_cast<int32_t>(take(4)), list.RateInfoSize);
-  for (int r = 0; r < list.RateInfoSize; r++) {
+  ASSERT_EQ(take(4), list.RateInfoSize);
+  for (uint32_t r = 0; r < list.RateInfoSize; r++) {
     ASSERT_EQ(std::bit_cast<double>(take(8)), list.RateInfo[r].Value);
-    for (int s = 0; s < list.RateInfo[r].NumStates; s++)
-      ASSERT_EQ(static_cast<int32_t>(take(4)), list.RateInfo[r].States[s]);
+    for (uint64_t s = 0; s < list.RateInfo[r].NumStates; s++)
+      ASSERT_EQ(take(4), list.RateInfo[r].States[s]);
     ASSERT_EQ(take(2), 0u);
   }
   EXPECT_EQ(at, bytes.size());
+}
+
+// State numbers have 32 bits: numbers past the signed range are written as
+// the unsigned values they are.
+TEST(DeterministicListTest, LargeStateNumbersAreWrittenWhole) {
+  DeterministicList list;
+  list.insertEnablingState(2147483648u, 1.0);
+  list.insertEnablingState(4294967294u, 1.0);
+  EXPECT_EQ(written(list, TEXT_FILE), "1\n1.0000000000e+00\n2147483648\n4294967294\n0\n");
+  std::string expected;
+  appendLittleEndian(expected, 1, 4);
+  appendDouble(expected, 1.0);
+  appendLittleEndian(expected, 2147483648u, 4);
+  appendLittleEndian(expected, 4294967294u, 4);
+  expected.append(2, '\0');
+  EXPECT_EQ(written(list, BINARY_FILE), expected);
 }
 
 TEST(DeterministicListTest, EmptyListFiles) {

@@ -3,20 +3,33 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <random>
+#include <set>
 #include <vector>
 
 #include "ssg/HybridHash.h"
 
 namespace {
 
-constexpr uint32_t NotFound = 0xFFFFFFFFu;
+constexpr uint32_t NotFound = HybridHash::NotFound;
 
-// An 8-byte vector that encodes n.
+// A vector of `size` bytes that encodes n.
 std::vector<char> Vector(uint32_t n, size_t size = 8) {
   std::vector<char> v(size, 0);
   std::memcpy(v.data(), &n, std::min(size, sizeof n));
   return v;
+}
+
+// `count` distinct 6-byte vectors that share their first entry in a table of
+// `tableSize` entries, found by trying Vector(0), Vector(1), ...
+std::vector<std::vector<char>> SameFirstEntry(HybridHash& table, size_t count, uint64_t tableSize) {
+  std::vector<std::vector<char>> found = {Vector(0, 6)};
+  const uint64_t key = table.getHashKey(found[0].data(), static_cast<long>(tableSize));
+  for (uint32_t n = 1; found.size() < count; n++) {
+    auto v = Vector(n, 6);
+    if (table.getHashKey(v.data(), static_cast<long>(tableSize)) == key)
+      found.push_back(v);
+  }
+  return found;
 }
 
 TEST(HybridHashTest, LookupOnEmptyTableFindsNothing) {
@@ -27,138 +40,69 @@ TEST(HybridHashTest, LookupOnEmptyTableFindsNothing) {
   EXPECT_EQ(table.LastArray, 0u);
 }
 
-TEST(HybridHashTest, KeyFoldsFiveByteChunks) {
-  // Chunk words 1048578 and 98304 (then two zero chunks); two non-zero words
-  // among the first three give the multiplier 16.
-  HybridHash table(nullptr, 18, 131071, 1000, 5, 128, 0.5);
-  std::vector<char> v(18, 0);
-  v[0] = 1;
-  v[4] = 2;
-  v[6] = 3;
-  EXPECT_EQ(table.getHashKey(v.data(), 4325341), ((1048578u * 16u) ^ 98304u) % 4325341u);
-  EXPECT_EQ(table.getHashKey(v.data(), 4325341), 3899529u);
-  EXPECT_EQ(second_shift, 16);
-}
-
-TEST(HybridHashTest, KeyTakesBytesAsSignedChars) {
-  // A last chunk holding the single byte 255 is the word 0xFFFFFFFF.
-  HybridHash table(nullptr, 6, 131071, 1000, 5, 128, 0.5);
-  std::vector<char> v(6, 0);
-  v[5] = static_cast<char>(255);
-  EXPECT_EQ(table.getHashKey(v.data(), 4325341), 0xFFFFFFFFu % 4325341u);
-}
-
-TEST(HybridHashTest, MultiplierFollowsTheNumberOfNonZeroChunks) {
-  // 30 bytes: six chunks, five before the last. With c non-zero leading
-  // chunks the multiplier is 16 (c <= 2), 8 (3, 4), 4 (5).
-  HybridHash table(nullptr, 30, 131071, 1000, 5, 128, 0.5);
-  const int expected[] = {16, 16, 16, 8, 8, 4};
-  for (int c = 0; c <= 5; c++) {
-    std::vector<char> v(30, 0);
-    for (int j = 0; j < c; j++)
-      v[j * 5] = 1;
-    table.getHashKey(v.data(), 131071);
-    EXPECT_EQ(second_shift, expected[c]) << c << " non-zero chunks";
-  }
-}
-
-// The key written out with plain divisions, for comparison with the table's
-// division-free reduction.
-uint64_t FoldedKey(const std::vector<char>& v, uint32_t m) {
-  std::vector<uint32_t> words;
-  for (size_t start = 0; start < v.size(); start += 5) {
-    uint32_t w = 0;
-    for (size_t i = start; i < std::min(v.size(), start + 5); i++)
-      w = (w << 5) ^ static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(v[i])));
-    words.push_back(w);
-  }
-  uint32_t nonZero = 0;
-  for (size_t j = 0; j + 1 < words.size(); j++)
-    nonZero += words[j] != 0;
-  uint32_t k = nonZero > 16 ? 1 : nonZero > 8 ? 2 : nonZero > 4 ? 4 : nonZero > 2 ? 8 : 16;
-  uint32_t key = 0;
-  for (uint32_t w : words)
-    if (w != 0)
-      key = (key * k) ^ (w % m);
-  return key % m;
-}
-
-TEST(HybridHashTest, KeyMatchesThePlainFoldForEveryTableSize) {
-  // Every size of the growth table (the largest ones taken as 32-bit values,
-  // as the key does), on random vectors with small markings, negative bytes
-  // and all-ones words.
-  const uint64_t sizes[] = {
-      131071,     393209,     786419,         1179637,        1966049,        2752481,
-      4325341,    6684607,    9437101,        15335303,       21000169,       31000303,
-      51000353,   71000383,   91000387,       120000301,      160000289,      200000243,
-      3900000007, 6000000001, 10000000019ull, 20000000089ull, 50000000021ull, 100000000003ull};
-  std::mt19937 random(11);
-  for (size_t size : {3, 18, 32, 44, 101}) {
+TEST(HybridHashTest, KeyIsInRangeAndDependsOnEveryByte) {
+  // Vectors that differ in a single byte, at any position, get different
+  // keys (a collision among these 3 * 101 vectors in 2^36 keys would be a
+  // one-in-a-million accident), and every key lies in the table.
+  for (size_t size : {1, 2, 5, 6, 32, 44, 101}) {
     HybridHash table(nullptr, size, 131071, 1000, 5, 128, 0.5);
-    for (int trial = 0; trial < 200; trial++) {
-      std::vector<char> v(size);
-      for (char& c : v)
-        c = static_cast<char>(trial % 3 == 0 ? random() : random() % 4);
-      for (uint64_t m : sizes) {
-        uint32_t m32 = static_cast<uint32_t>(m);
-        ASSERT_EQ(table.getHashKey(v.data(), static_cast<long>(m)), FoldedKey(v, m32))
-            << "size " << size << ", table " << m;
+    const uint64_t m = 68719476731ull; // a prime near 2^36
+    std::set<uint64_t> keys;
+    std::vector<char> base(size, 0);
+    keys.insert(table.getHashKey(base.data(), static_cast<long>(m)));
+    for (size_t i = 0; i < size; i++) {
+      for (int value : {1, 2, -1}) {
+        std::vector<char> v = base;
+        v[i] = static_cast<char>(value);
+        const uint64_t key = table.getHashKey(v.data(), static_cast<long>(m));
+        EXPECT_LT(key, m);
+        EXPECT_LT(table.getHashKey(v.data(), 131071), 131071u);
+        keys.insert(key);
       }
     }
+    EXPECT_EQ(keys.size(), 1 + 3 * size) << "size " << size;
   }
 }
 
-TEST(HybridHashTest, ShortVectorsGetKeysThatDependOnTheirBytes) {
-  for (size_t size = 1; size <= 5; size++) {
+TEST(HybridHashTest, EntryKeepsTheNumberAndTagsTheRestOfItsBits) {
+  // A table taking numbers up to 65535 stores them in 16 bits: 16 tag bits.
+  HybridHash::TableEntry entry(65535);
+  EXPECT_EQ(entry.numberBits(), 16u);
+  EXPECT_EQ(entry.largestNumber(), 65535u);
+  const uint64_t hash = 0x123456789ABCDEF0ull;
+  const uint32_t e = entry.make(65535, hash);
+  EXPECT_EQ(entry.number(e), 65535u);
+  EXPECT_TRUE(entry.tagMatches(e, hash));
+  EXPECT_TRUE(entry.tagMatches(e, hash ^ 0xFFFF)); // differs below the tag
+  EXPECT_FALSE(entry.tagMatches(e, hash ^ 0x10000));
+  EXPECT_NE(entry.make(1, 0), 0u);
+  // Numbers of the full 32 bits leave no tag: every entry matches.
+  HybridHash::TableEntry wide(HybridHash::MaxState());
+  EXPECT_EQ(wide.numberBits(), 32u);
+  EXPECT_EQ(wide.number(wide.make(0xFFFFFFFEu, hash)), 0xFFFFFFFEu);
+  EXPECT_TRUE(wide.tagMatches(wide.make(5, hash), ~hash));
+}
+
+TEST(HybridHashTest, VectorsWithTheSameFirstEntryAreEachFoundUnderTheirNumber) {
+  for (size_t size : {1, 3, 6}) {
     HybridHash table(nullptr, size, 131071, 1000, 5, 128, 0.5);
-    std::vector<uint64_t> keys;
-    for (int b = 1; b <= 20; b++) {
-      std::vector<char> v(size, 0);
-      v[size - 1] = static_cast<char>(b);
-      uint64_t key = table.getHashKey(v.data(), 131071);
-      EXPECT_LT(key, 131071u);
-      keys.push_back(key);
+    std::vector<std::vector<char>> vectors;
+    if (size == 6) {
+      vectors = SameFirstEntry(table, 4, 131071);
+    } else {
+      for (int b = 0; b < 20; b++) {
+        std::vector<char> v(size, 0);
+        v[size - 1] = static_cast<char>(b);
+        vectors.push_back(v);
+      }
     }
-    std::sort(keys.begin(), keys.end());
-    EXPECT_EQ(std::unique(keys.begin(), keys.end()), keys.end()) << "size " << size;
-
-    // And every such state is stored and found under its own number.
-    for (uint32_t n = 1; n <= 20; n++) {
-      std::vector<char> v(size, 0);
-      v[size - 1] = static_cast<char>(n);
-      table.Insert(v.data(), n);
-    }
-    for (uint32_t n = 1; n <= 20; n++) {
-      std::vector<char> v(size, 0);
-      v[size - 1] = static_cast<char>(n);
-      EXPECT_EQ(table.Lookup(v.data()), n);
-    }
+    // The last vector stays out of the table.
+    for (uint32_t n = 1; n < vectors.size(); n++)
+      table.Insert(vectors[n - 1].data(), n);
+    for (uint32_t n = 1; n < vectors.size(); n++)
+      EXPECT_EQ(table.Lookup(vectors[n - 1].data()), n) << "size " << size;
+    EXPECT_EQ(table.Lookup(vectors.back().data()), NotFound) << "size " << size;
   }
-}
-
-TEST(HybridHashTest, TwoVectorsWithTheSameKeyAreBothFound) {
-  // 6-byte vectors whose first chunk words are 1 and 1 + 131071 (the bytes
-  // are base-32 digits of the word): equal keys for table size 131071.
-  HybridHash table(nullptr, 6, 131071, 1000, 5, 128, 0.5);
-  std::vector<char> a = {0, 0, 0, 0, 1, 0};
-  std::vector<char> b = {0, 4, 0, 0, 0, 0};
-  ASSERT_EQ(table.getHashKey(a.data(), 131071), table.getHashKey(b.data(), 131071));
-  table.Insert(a.data(), 1);
-  table.Insert(b.data(), 2);
-  EXPECT_EQ(table.Lookup(a.data()), 1u);
-  EXPECT_EQ(table.Lookup(b.data()), 2u);
-  std::vector<char> c = {0, 0, 0, 0, 2, 0};
-  EXPECT_EQ(table.Lookup(c.data()), NotFound);
-}
-
-// Vectors with the same key (for table size 131071) as {0, 0, 0, 0, 1, 0}:
-// first chunk word 1 + j * 131071, written as base-32 digits.
-std::vector<char> Colliding(uint32_t j) {
-  uint32_t w = 1 + j * 131071u;
-  std::vector<char> v(6, 0);
-  for (int i = 4; i >= 0; i--, w >>= 5)
-    v[i] = static_cast<char>(w & 31);
-  return v;
 }
 
 TEST(HybridHashTest, InsertAfterLookupMatchesAFreshProbe) {
@@ -168,13 +112,9 @@ TEST(HybridHashTest, InsertAfterLookupMatchesAFreshProbe) {
   // agree, also across the growth at number 65536.
   HybridHash looked(nullptr, 6, 131071, 1000, 5, 255, 0.5);
   HybridHash plain(nullptr, 6, 131071, 1000, 5, 255, 0.5);
-  std::vector<std::vector<char>> vectors;
-  for (uint32_t j = 0; j < 6; j++)
-    vectors.push_back(Colliding(j));
-  for (uint32_t n = 0; vectors.size() < 70000; n++)
+  std::vector<std::vector<char>> vectors = SameFirstEntry(looked, 6, 131071);
+  for (uint32_t n = 1 << 20; vectors.size() < 70000; n++)
     vectors.push_back(Vector(n * 2654435761u + 7, 6));
-  ASSERT_EQ(looked.getHashKey(vectors[0].data(), 131071),
-            looked.getHashKey(vectors[5].data(), 131071));
 
   uint32_t n = 0;
   auto insertBoth = [&](std::vector<char>& v) {
@@ -246,6 +186,8 @@ TEST(HybridHashTest, GrowsPastLoadFactorKeepsNumbers) {
   }
   EXPECT_EQ(table.RehashCount, 2u);
   EXPECT_EQ(table.InsertCount, total);
+  // 786419 entries at 0.5 take numbers below 393210: 19 bits.
+  EXPECT_EQ(table.entryLayout().numberBits(), 19u);
   for (uint32_t n = 1; n <= total; n++) {
     auto v = Vector(n * 2654435761u);
     ASSERT_EQ(table.Lookup(v.data()), n);
@@ -274,6 +216,31 @@ TEST(HybridHashTest, BlocksAreAddedWhenANumberReachesTheNextBlock) {
   }
 }
 
+TEST(HybridHashTest, BlockListDoublesAndStoredVectorsStayPut) {
+  // Blocks of 7 vectors and room for one block pointer: the list doubles at
+  // numbers 7, 14, 28, 56, 112; a stored vector never moves.
+  HybridHash table(nullptr, 5, 131071, 7, 5, 1, 0.5);
+  std::vector<char*> where(200, nullptr);
+  const std::map<uint32_t, uint32_t> pointersAfter = {{6, 1},  {7, 2},   {13, 2},  {14, 4},
+                                                      {28, 8}, {56, 16}, {112, 32}};
+  for (uint32_t n = 1; n < 200; n++) {
+    auto v = Vector(n * 40503u, 5);
+    table.Insert(v.data(), n);
+    where[n] = table.StoredState(n);
+    auto expected = pointersAfter.find(n);
+    if (expected != pointersAfter.end()) {
+      EXPECT_EQ(table.MaxArrays, expected->second) << "after " << n;
+    }
+  }
+  EXPECT_EQ(table.LastArray, 199u / 7);
+  for (uint32_t n = 1; n < 200; n++) {
+    auto v = Vector(n * 40503u, 5);
+    ASSERT_EQ(table.StoredState(n), where[n]) << n;
+    ASSERT_EQ(std::memcmp(where[n], v.data(), 5), 0) << n;
+    ASSERT_EQ(table.Lookup(v.data()), n);
+  }
+}
+
 TEST(HybridHashTest, FullLoadFactorStillFindsRoomForEveryState) {
   // At load factor 1 the table is filled completely before it grows; a probe
   // path without an empty entry must grow the table rather than loop.
@@ -293,34 +260,28 @@ TEST(HybridHashTest, FullLoadFactorStillFindsRoomForEveryState) {
 TEST(HybridHashTest, DamagedEntryIsClearedAndNotFound) {
   HybridHash table(nullptr, 8, 131071, 1000, 5, 128, 0.5);
   auto v = Vector(42);
-  uint64_t key = table.getHashKey(v.data(), 131071);
-  table.HashTable[key] = (7u << 24) | 3u; // block 7 does not exist
+  table.Insert(v.data(), 1);
+  // Its entry, made to name a number that was never stored.
+  uint32_t* entry = std::find_if(table.HashTable, table.HashTable + table.HashTableSize,
+                                 [](uint32_t e) { return e != 0; });
+  ASSERT_NE(entry, table.HashTable + table.HashTableSize);
+  const HybridHash::TableEntry& layout = table.entryLayout();
+  *entry = *entry - layout.number(*entry) + 7;
   EXPECT_EQ(table.Lookup(v.data()), NotFound);
-  EXPECT_EQ(table.HashTable[key], 0u);
+  EXPECT_EQ(*entry, 0u);
 }
 
-TEST(HybridHashTest, StoreLimitFollowsTheParameters) {
-  EXPECT_EQ(HybridHash(nullptr, 2, 131071, 100000, 5, 128, 0.5).MaxState(), 12799999u);
-  // Block indices have 8 bits and numbers 24 bits.
-  EXPECT_EQ(HybridHash(nullptr, 2, 131071, 10, 5, 300, 0.5).MaxState(), 2559u);
-  EXPECT_EQ(HybridHash(nullptr, 2, 131071, 100000, 5, 255, 0.5).MaxState(), 16777215u);
+TEST(HybridHashTest, StateNumbersHaveThirtyTwoBits) {
+  EXPECT_EQ(HybridHash::MaxState(), 4294967294u);
 }
 
-TEST(HybridHashDeathTest, NumberingPastTheStoreLimitStopsTheRun) {
-  // Three blocks of ten vectors hold the numbers 1 to 29.
+TEST(HybridHashDeathTest, NumberingPastThirtyTwoBitsStopsTheRun) {
   HybridHash table(nullptr, 4, 131071, 10, 5, 3, 0.5);
-  for (uint32_t n = 1; n <= 29; n++) {
-    auto v = Vector(n, 4);
-    table.Insert(v.data(), n);
-  }
-  for (uint32_t n = 1; n <= 29; n++) {
-    auto v = Vector(n, 4);
-    ASSERT_EQ(table.Lookup(v.data()), n);
-  }
+  table.InsertCount = 0xFFFFFFFEu; // as if every number had been handed out
   auto next = Vector(30, 4);
-  EXPECT_EXIT(table.Insert(next.data(), 30), testing::ExitedWithCode(1),
-              "too many states: the state table holds at most 29 states \\(3 blocks of 10 state "
-              "vectors, state numbers stored in 24 bits\\); state 30 cannot be numbered");
+  EXPECT_EXIT(table.Insert(next.data(), 0xFFFFFFFFul), testing::ExitedWithCode(1),
+              "too many states: state numbers have 32 bits, so at most 4294967294 states can be "
+              "numbered; state 4294967295 cannot be");
 }
 
 } // namespace

@@ -108,6 +108,40 @@ TEST(RecordWriterTest, RewindOverwritesTheReservedHeader) {
   EXPECT_EQ(ReadFile(name), "1\n42\n" + std::string(7, ' ') + "\nbody\n");
 }
 
+// The deterministic method's .arm header reserves 8 characters for the state
+// count. A count that fits is written over the blanks; a longer one (10 and
+// 12 digits here) moves every byte after the header, across several buffers
+// of the writer.
+TEST(RecordWriterTest, HeaderLongerThanItsReservedBytesMovesTheRecords) {
+  ScratchDir dir;
+  const std::string reserved = "1\n" + std::string(8, ' ') + "\n";
+  std::string body;
+  for (unsigned i = 0; body.size() < 3 * 256 * 1024 + 1234; i++)
+    body += std::to_string(i * 7919u) + "\n";
+  for (const std::string count : {"99999999", "4294967294", "123456789012"}) {
+    std::string name = dir.file("w" + count);
+    RecordWriter writer;
+    ASSERT_TRUE(writer.open(name.c_str()));
+    writer.putText(reserved);
+    writer.putText(body);
+    const std::string header = "1\n" + count + "\n";
+    writer.overwriteStart(header, reserved.size());
+    writer.putText("end\n"); // writing goes on at the end
+    writer.close();
+    const std::string remaining =
+        header.size() < reserved.size() ? reserved.substr(header.size()) : "";
+    EXPECT_EQ(ReadFile(name), header + remaining + body + "end\n") << count;
+  }
+  // A shorter count keeps the remaining blanks.
+  std::string name = dir.file("short");
+  RecordWriter writer;
+  ASSERT_TRUE(writer.open(name.c_str()));
+  writer.putText(reserved + "1\n0\n");
+  writer.overwriteStart("1\n1\n", reserved.size());
+  writer.close();
+  EXPECT_EQ(ReadFile(name), "1\n1\n" + std::string(6, ' ') + "\n1\n0\n");
+}
+
 TEST(RecordWriterTest, LongOutputCrossesTheBufferIntact) {
   ScratchDir dir;
   std::string name = dir.file("w");

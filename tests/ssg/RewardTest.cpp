@@ -6,51 +6,9 @@
 #include "reward/PerformanceVariableNode.h"
 #include "ssg/Reward.h"
 #include "tests/ssg/GenHarness.h"
+#include "tests/ssg/TwoVariables.h"
 
 namespace {
-
-// A variable whose values the test sets directly.
-class FixedPV : public PerformanceVariableNode {
-public:
-  explicit FixedPV(const char* name) {
-    Name = new char[std::strlen(name) + 1];
-    std::strcpy(Name, name);
-  }
-  void CreateWorkerList() override {}
-};
-
-// A reward model whose variable list is, for the duration of a test, two
-// FixedPVs "Up" and "Down".
-struct TwoVariables {
-  SmallSAN* san = new SmallSAN;
-  SmallPVModel* model;
-  FixedPV up{"Up"};
-  FixedPV down{"Down"};
-  PerformanceVariableNode* list[2] = {&up, &down};
-  PerformanceVariableNode** savedList;
-  int savedCount;
-
-  TwoVariables() {
-    san->add("p", 0);
-    san->finish();
-    model = new SmallPVModel(san);
-    savedList = model->PVList;
-    savedCount = model->NumPVs;
-    model->PVList = list;
-    model->NumPVs = 2;
-  }
-  ~TwoVariables() {
-    model->PVList = savedList;
-    model->NumPVs = savedCount;
-    delete model;
-  }
-  void set(double upImpulse, double upRate, double downImpulse, double downRate) {
-    up.ImpulseValue = upImpulse;
-    up.RewardValue = upRate;
-    down.ImpulseValue = downImpulse;
-    down.RewardValue = downRate;
-  }
-};
 
 TEST(RewardTest, TextRecordsUseSixSignificantDigits) {
   TwoVariables m;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -389,6 +390,59 @@ TEST(StateSpaceGenTest, ProgressLinesEveryThousandStatesAndAtTheEnd) {
   EXPECT_EQ(arm.count, 2500u);
   EXPECT_EQ(arm.states.size(), 2500u);
   EXPECT_EQ(arm.transitions[2499], (Transitions{{2500, Sci(1.0)}}));
+}
+
+TEST(StateSpaceGenTest, StatesAcrossStoreBlocksAreExploredFromTheStoreInNumberOrder) {
+  // A 450 x 450 grid: x + 1 at rate 1, y + 1 at rate 2. Breadth-first
+  // numbering, worked out here independently, puts 202500 states into three
+  // blocks of the store (100000 vectors each); the states still to explore
+  // span block boundaries many times over.
+  const int side = 450;
+  auto* san = new SmallSAN;
+  int x = san->add("x", 0);
+  int y = san->add("y", 0);
+  auto* right = san->activity("right");
+  right->enabled = [san, x] { return san->mark(x) < side - 1; };
+  right->rate = [] { return 1.0; };
+  right->fire = [san, x] { san->mark(x)++; };
+  auto* up = san->activity("up");
+  up->enabled = [san, y] { return san->mark(y) < side - 1; };
+  up->rate = [] { return 2.0; };
+  up->fire = [san, y] { san->mark(y)++; };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+
+  std::vector<unsigned> number(side * side, 0);
+  std::vector<std::pair<int, int>> order;
+  auto visit = [&](int a, int b) {
+    unsigned& n = number[a * side + b];
+    if (n == 0) {
+      order.emplace_back(a, b);
+      n = static_cast<unsigned>(order.size());
+    }
+    return n;
+  };
+  std::string expected;
+  visit(0, 0);
+  for (size_t i = 0; i < order.size(); i++) {
+    auto [a, b] = order[i];
+    expected += std::to_string(i + 1) + "\n";
+    std::vector<std::pair<unsigned, double>> record;
+    if (a < side - 1)
+      record.emplace_back(visit(a + 1, b), 1.0);
+    if (b < side - 1)
+      record.emplace_back(visit(a, b + 1), 2.0);
+    std::sort(record.begin(), record.end());
+    for (auto [target, rate] : record)
+      expected += std::to_string(target) + "\n" + Sci(rate) + "\n";
+    expected += "0\n";
+  }
+  ASSERT_EQ(order.size(), 202500u);
+  const std::string arm = ReadFile(dir.file("t.arm"));
+  ASSERT_EQ(arm.substr(0, 9), "1\n202500\n");
+  EXPECT_TRUE(arm.substr(66) == expected) << "the records differ";
 }
 
 TEST(StateSpaceGenTest, FileTypeIsAlwaysWrittenAsOne) {

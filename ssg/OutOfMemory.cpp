@@ -1,0 +1,38 @@
+#include "ssg/OutOfMemory.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+const uint32_t* OutOfMemory::StatesStored = nullptr;
+
+OutOfMemory::OutOfMemory(const uint32_t& statesStored)
+    : Previous(std::get_new_handler()), PreviousStatesStored(StatesStored) {
+  StatesStored = &statesStored;
+  std::set_new_handler(&OutOfMemory::Handler);
+}
+
+OutOfMemory::~OutOfMemory() {
+  std::set_new_handler(Previous);
+  StatesStored = PreviousStatesStored;
+}
+
+void OutOfMemory::Handler() {
+  Exit(StatesStored != nullptr ? *StatesStored : 0, 0, "the run");
+}
+
+void OutOfMemory::Exit(uint64_t statesStored, uint64_t bytesAsked, const char* purpose) {
+  // The C stream writes from a fixed buffer: no allocation on the way out.
+  if (bytesAsked != 0)
+    std::fprintf(stderr,
+                 "Error: out of memory after storing %llu states: could not allocate %llu bytes "
+                 "for %s\n",
+                 static_cast<unsigned long long>(statesStored),
+                 static_cast<unsigned long long>(bytesAsked), purpose);
+  else
+    std::fprintf(stderr,
+                 "Error: out of memory after storing %llu states: an allocation for %s failed\n",
+                 static_cast<unsigned long long>(statesStored), purpose);
+  std::fprintf(stderr, "Give the run more memory, or reduce the model.\n");
+  std::fflush(stderr);
+  std::exit(1);
+}

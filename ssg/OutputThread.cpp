@@ -1,0 +1,222 @@
+#include "ssg/OutputThread.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "reward/PVModel.h"
+#include "reward/PerformanceVariableNode.h"
+#include "ssg/RecordWriter.h"
+#include "ssg/Reward.h"
+
+namespace {
+
+constexpr std::size_t MinChunkBytes = std::size_t(1) << 20;
+constexpr int NumChunks = 4;
+
+// Record layout in a chunk (host byte order, unaligned): a tag byte, then
+//   State        the state number (4 bytes): an .arm record starts
+//   Transitions  a count k (4 bytes), then k times target (4) and rate (8)
+//   End          nothing: the .arm record ends
+//   Values       the state number (4), then the .var record's values (8 each)
+enum Tag : char { State = 1, Transitions = 2, End = 3, Values = 4 };
+constexpr std::size_t EntryBytes = sizeof(uint32_t) + sizeof(double);
+
+} // namespace
+
+OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread)
+    : Arm(arm), Var(var), NumValues(2 * var.Model->NumPVs) {
+  // A .var record always fits a chunk.
+  const std::size_t varRecord = 1 + sizeof(uint32_t) + sizeof(double) * std::size_t(NumValues);
+  ChunkBytes = std::max(MinChunkBytes, 2 * varRecord);
+  Chunks.resize(NumChunks);
+  for (Chunk& chunk : Chunks)
+    chunk.data = std::make_unique<char[]>(ChunkBytes);
+  Full.assign(NumChunks, -1);
+  Values.assign(std::size_t(NumValues), 0.0);
+  for (int i = 1; i < NumChunks; i++)
+    Free.push_back(i);
+  Current = 0;
+
+  Var.SendRecordsTo(this);
+  if (!startThread)
+    return;
+  Arm.deferFailures(true);
+  Var.file().deferFailures(true);
+  try {
+    Worker = std::thread(&OutputThread::run, this);
+  } catch (const std::system_error&) {
+    // No thread to be had (for want of memory for its stack): the records
+    // are written here, a chunk at a time, and a failure ends the run at
+    // once.
+    Arm.deferFailures(false);
+    Var.file().deferFailures(false);
+  }
+}
+
+OutputThread::~OutputThread() {
+  Var.SendRecordsTo(nullptr);
+  if (Worker.joinable())
+    stop();
+}
+
+void OutputThread::armRecord(uint32_t n, const TransitionMap& transitions) {
+  room(1 + sizeof n);
+  put(Tag::State);
+  put(n);
+  auto entry = transitions.begin();
+  std::size_t remaining = transitions.size();
+  while (remaining > 0) {
+    // As many entries as the chunk takes, at least one.
+    room(1 + sizeof(uint32_t) + EntryBytes);
+    const std::size_t space = ChunkBytes - Chunks[Current].used - 1 - sizeof(uint32_t);
+    const uint32_t count = static_cast<uint32_t>(std::min(remaining, space / EntryBytes));
+    put(Tag::Transitions);
+    put(count);
+    for (uint32_t i = 0; i < count; i++, ++entry) {
+      put(static_cast<uint32_t>(entry->first));
+      put(entry->second);
+    }
+    remaining -= count;
+  }
+  room(1);
+  put(Tag::End);
+}
+
+void OutputThread::varRecord(uint32_t n, PerformanceVariableNode* const* pvs, int count) {
+  room(1 + sizeof n + sizeof(double) * std::size_t(NumValues));
+  put(Tag::Values);
+  put(n);
+  for (int i = 0; i < count; i++) {
+    put(pvs[i]->ImpulseValue);
+    put(pvs[i]->RewardValue);
+  }
+}
+
+void OutputThread::handOver() {
+  if (!Worker.joinable()) {
+    write(Chunks[Current]);
+    Chunks[Current].used = 0;
+    return;
+  }
+  {
+    std::unique_lock<std::mutex> guard(Lock);
+    Full[(FullHead + FullCount++) % NumChunks] = Current;
+    FullReady.notify_one();
+    FreeReady.wait(guard, [this] { return !Free.empty(); });
+    Current = Free.back();
+    Free.pop_back();
+  }
+  if (Failed.load(std::memory_order_acquire))
+    reportFailure();
+}
+
+void OutputThread::run() {
+  for (;;) {
+    int index;
+    {
+      std::unique_lock<std::mutex> guard(Lock);
+      FullReady.wait(guard, [this] { return FullCount > 0 || Done; });
+      if (FullCount == 0)
+        return;
+      index = Full[FullHead];
+      FullHead = (FullHead + 1) % NumChunks;
+      FullCount--;
+    }
+    write(Chunks[index]);
+    Chunks[index].used = 0;
+    if (Arm.failed() || Var.file().failed())
+      Failed.store(true, std::memory_order_release);
+    {
+      std::lock_guard<std::mutex> guard(Lock);
+      Free.push_back(index);
+    }
+    FreeReady.notify_one();
+  }
+}
+
+void OutputThread::write(const Chunk& chunk) {
+  const char* at = chunk.data.get();
+  const char* end = at + chunk.used;
+  auto take = [&at](auto& value) {
+    std::memcpy(&value, at, sizeof value);
+    at += sizeof value;
+  };
+  while (at < end) {
+    const char tag = *at++;
+    uint32_t number;
+    switch (tag) {
+    case Tag::State:
+      take(number);
+      Arm.putUnsignedLine(number);
+      break;
+    case Tag::Transitions: {
+      take(number);
+      for (uint32_t i = 0; i < number; i++) {
+        uint32_t target;
+        double rate;
+        take(target);
+        take(rate);
+        Arm.putUnsignedLine(target);
+        Arm.putScientific(rate);
+        Arm.putChar('\n');
+      }
+      break;
+    }
+    case Tag::End:
+      Arm.putText("0\n");
+      break;
+    case Tag::Values:
+      take(number);
+      if (!Values.empty())
+        std::memcpy(Values.data(), at, sizeof(double) * Values.size());
+      at += sizeof(double) * Values.size();
+      Var.WriteRecord(number, Values.data());
+      break;
+    }
+  }
+}
+
+void OutputThread::stop() {
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    Done = true;
+  }
+  FullReady.notify_one();
+  Worker.join();
+}
+
+void OutputThread::finish() {
+  if (!Worker.joinable()) {
+    write(Chunks[Current]);
+    Chunks[Current].used = 0;
+    Var.SendRecordsTo(nullptr);
+    return;
+  }
+  // The last chunk, even if partly filled, then the end.
+  {
+    std::lock_guard<std::mutex> guard(Lock);
+    if (Chunks[Current].used > 0)
+      Full[(FullHead + FullCount++) % NumChunks] = Current;
+    Done = true;
+  }
+  FullReady.notify_one();
+  Worker.join();
+  Var.SendRecordsTo(nullptr);
+  Arm.deferFailures(false);
+  Var.file().deferFailures(false);
+  if (Arm.failed())
+    Arm.reportFailure();
+  if (Var.file().failed())
+    Var.file().reportFailure();
+}
+
+void OutputThread::reportFailure() {
+  // The thread drops everything once a write failed; let it end, then
+  // report from here.
+  Var.SendRecordsTo(nullptr);
+  stop();
+  if (Arm.failed())
+    Arm.reportFailure();
+  Var.file().reportFailure();
+}

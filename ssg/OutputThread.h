@@ -1,0 +1,111 @@
+#ifndef SSG_OUTPUTTHREAD_H
+#define SSG_OUTPUTTHREAD_H
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "ssg/TransitionMap.h"
+
+class PerformanceVariableNode;
+class RecordWriter;
+class Reward;
+
+// Formats and writes the .arm and .var records in a second thread while the
+// exploration goes on.
+//
+// The exploring thread packs each record in binary form into chunks: an .arm
+// record as its state number, its (target, rate) pairs and its end; a .var
+// record as its state number and the variables' impulse and rate values. The
+// output thread formats them through the two files' writers (the .arm
+// RecordWriter, Reward::WriteRecord), so every byte is the one the exploring
+// thread would have written itself, in the same order within each file.
+// Four chunks of at least 1 MiB circulate, allocated at the start: the
+// exploring thread waits only when the output thread is four chunks behind,
+// and nothing is allocated per record.
+//
+// Failures: while the thread runs, the two writers keep a failed write to
+// themselves (RecordWriter::deferFailures). The exploring thread looks at
+// every chunk it hands over and in finish(), and then ends the run with the
+// writer's own message ("Error: could not write <file>: <reason>", exit
+// status 1), from the exploring thread. A run that ends early for another
+// reason leaves the files incomplete, as it would without the thread (the
+// .arm header gets its state count only at the end).
+//
+// When no thread can be started (no memory for its stack), the exploring
+// thread writes each chunk itself when it is full: the same bytes, later.
+class OutputThread {
+public:
+  // Starts the thread (unless startThread is false: then the records are
+  // written by the calling thread, a chunk at a time); from now on the
+  // writers belong to the output thread and Reward's Calculate hands its
+  // records here, until finish().
+  OutputThread(RecordWriter& arm, Reward& var, bool startThread = true);
+  // Stops the thread if finish() was not called (without reporting).
+  ~OutputThread();
+  OutputThread(const OutputThread&) = delete;
+  OutputThread& operator=(const OutputThread&) = delete;
+
+  // The .arm record of state n: its number, each entry of transitions in
+  // order (target line, rate line), then "0".
+  void armRecord(uint32_t n, const TransitionMap& transitions);
+  // The .var record of state n with the values the count variables hold.
+  void varRecord(uint32_t n, PerformanceVariableNode* const* pvs, int count);
+  // Hands the last records over and waits until they are written to the
+  // writers; a write that failed ends the run with its message. The
+  // writers then belong to the calling thread again.
+  void finish();
+
+private:
+  struct Chunk {
+    std::unique_ptr<char[]> data;
+    std::size_t used = 0;
+  };
+
+  RecordWriter& Arm;
+  Reward& Var;
+  std::size_t ChunkBytes;
+  std::vector<Chunk> Chunks;
+  int NumValues;              // values per .var record
+  std::vector<double> Values; // one .var record's values, in the output thread
+
+  // Indices of chunks waiting to be written and of free chunks; the one the
+  // exploring thread fills is Current.
+  std::mutex Lock;
+  std::condition_variable FullReady;
+  std::condition_variable FreeReady;
+  std::vector<int> Full; // a ring: FullCount indices from FullHead on
+  std::size_t FullHead = 0;
+  std::size_t FullCount = 0;
+  std::vector<int> Free;
+  int Current;
+  bool Done = false;
+  std::atomic<bool> Failed{false};
+  std::thread Worker;
+
+  // Makes room for `bytes` in the current chunk.
+  void room(std::size_t bytes) {
+    if (Chunks[Current].used + bytes > ChunkBytes)
+      handOver();
+  }
+  template <class T> void put(const T& value) {
+    Chunk& chunk = Chunks[Current];
+    std::memcpy(chunk.data.get() + chunk.used, &value, sizeof value);
+    chunk.used += sizeof value;
+  }
+  // Passes the current chunk to the output thread and takes a free one.
+  void handOver();
+  // Ends the thread after the chunks handed over are written.
+  void stop();
+  void run();
+  void write(const Chunk& chunk);
+  [[noreturn]] void reportFailure();
+};
+
+#endif

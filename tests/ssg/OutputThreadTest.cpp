@@ -1,0 +1,99 @@
+// The output thread writes the .arm and .var records the exploring thread
+// hands it: every byte as a direct write would give it, whatever the size of
+// a record against the chunks, and a write that fails still ends the run
+// with the file's message.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ssg/OutputThread.h"
+#include "ssg/RecordWriter.h"
+#include "ssg/Reward.h"
+#include "ssg/TransitionMap.h"
+#include "tests/ssg/GenHarness.h"
+#include "tests/ssg/TwoVariables.h"
+
+namespace {
+
+std::string General(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// Records of states 1 .. 400: state n has n % 7 transitions, state 200 has
+// 300000 (3.6 MB packed: it spans several chunks), every third state gets a
+// .var record first. Returns the expected .arm and .var (text) contents.
+struct Expected {
+  std::string arm, var;
+};
+
+Expected Feed(OutputThread& output, Reward& reward, TwoVariables& m) {
+  Expected expected;
+  TransitionMap transitions;
+  for (uint32_t n = 1; n <= 400; n++) {
+    if (n % 3 == 0) {
+      m.set(n * 0.5, 1.0 / n, -double(n), 1e-7 * n);
+      reward.Calculate(n);
+      expected.var += std::to_string(n) + "\n";
+      for (double v : {n * 0.5, 1.0 / n, -double(n), 1e-7 * n})
+        expected.var += General(v) + "\n";
+    }
+    const uint32_t count = n == 200 ? 300000 : n % 7;
+    for (uint32_t k = 1; k <= count; k++)
+      transitions.add(k * 3 + n, 0.25 * k + n);
+    expected.arm += std::to_string(n) + "\n";
+    for (const auto& [target, rate] : transitions)
+      expected.arm += std::to_string(target) + "\n" + Sci(rate) + "\n";
+    expected.arm += "0\n";
+    output.armRecord(n, transitions);
+    transitions.clear();
+  }
+  return expected;
+}
+
+TEST(OutputThreadTest, RecordsAcrossChunksAreTheBytesOfDirectWrites) {
+  for (bool thread : {true, false}) {
+    TwoVariables m;
+    ScratchDir dir;
+    std::string arm = dir.file("t.arm"), var = dir.file("t.var");
+    RecordWriter armFile;
+    ASSERT_TRUE(armFile.open(arm.c_str()));
+    Reward reward(m.model, 1, var.data());
+    Expected expected;
+    {
+      OutputThread output(armFile, reward, thread);
+      expected = Feed(output, reward, m);
+      output.finish();
+    }
+    armFile.close();
+    reward.Close();
+    EXPECT_TRUE(ReadFile(arm) == expected.arm) << "thread " << thread;
+    EXPECT_EQ(ReadFile(var), "Up\nDown\n" + expected.var) << "thread " << thread;
+  }
+}
+
+TEST(OutputThreadDeathTest, WriteFailingInTheThreadEndsTheRunWithTheFilesMessage) {
+  // /dev/full takes no byte: the output thread keeps the failure, and the
+  // exploring thread ends the run with the message a direct write gives.
+  auto run = [] {
+    TwoVariables m;
+    ScratchDir dir;
+    std::string var = dir.file("t.var");
+    RecordWriter armFile;
+    if (!armFile.open("/dev/full"))
+      std::exit(3);
+    Reward reward(m.model, 1, var.data());
+    OutputThread output(armFile, reward);
+    Feed(output, reward, m);
+    output.finish();
+    std::exit(0);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "^Error: could not write /dev/full: No space left on device\n$");
+}
+
+} // namespace
