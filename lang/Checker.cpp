@@ -470,8 +470,16 @@ void Checker::checkDefinitions(const std::vector<DeclPtr>& declarations) {
       continue;
     if (d->kind == DeclKind::Let) {
       ExpressionContext context{"definition '" + name + "'", true, true, true};
-      const bool ok = Expressions.check(*d->value, context) != ValueType::Error;
-      Expressions.defineLet(d->value->clone(), ok);
+      bool ok = Expressions.check(*d->value, context) != ValueType::Error;
+      if (ok && ExpressionChecker::Height(*d->value) > ExpressionChecker::MaxDefinitionHeight) {
+        Diags.error(d->name.location, "definition '" + name +
+                                          "' is nested too deeply once the definitions it uses "
+                                          "are written out (more than " +
+                                          std::to_string(ExpressionChecker::MaxDefinitionHeight) +
+                                          " levels)");
+        ok = false;
+      }
+      Expressions.defineLet(ok ? d->value->clone() : nullptr, ok);
       continue;
     }
     // A table: constant index range, one value per index.
@@ -503,7 +511,15 @@ void Checker::checkDefinitions(const std::vector<DeclPtr>& declarations) {
     for (const ExprPtr& v : d->values) {
       if (Expressions.check(*v, context) == ValueType::Error)
         ok = false;
-      values.push_back(v->clone());
+      else if (ExpressionChecker::Height(*v) > ExpressionChecker::MaxDefinitionHeight) {
+        Diags.error(v->start(), "an entry of table '" + name +
+                                    "' is nested too deeply once the definitions it uses are "
+                                    "written out (more than " +
+                                    std::to_string(ExpressionChecker::MaxDefinitionHeight) +
+                                    " levels)");
+        ok = false;
+      }
+      values.push_back(ok ? v->clone() : nullptr);
     }
     Expressions.defineTable(ok ? from->integer : 0, std::move(values), ok);
   }

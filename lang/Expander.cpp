@@ -188,6 +188,12 @@ NameTemplate Expander::resolve(const NameTemplate& name, const Bindings& binding
 ExprPtr Expander::copy(const Expr* e, const Bindings& bindings, const Expansion* in) {
   if (e == nullptr)
     return nullptr;
+  if (++Nodes > MaxNodes) {
+    Diags.error(mark(e->location, in),
+                "the repetitions expand to more than " + std::to_string(MaxNodes) + " terms");
+    Declarations = MaxDeclarations + 1; // stop expanding
+    throw ExpandError{};
+  }
   if (e->kind == ExprKind::Name && e->name.isPlain() && e->name.parts.size() == 1) {
     for (auto it = bindings.rbegin(); it != bindings.rend(); ++it) {
       if (it->first == e->name.parts[0].text)
@@ -200,6 +206,7 @@ ExprPtr Expander::copy(const Expr* e, const Bindings& bindings, const Expansion*
   c->literal = e->literal;
   c->op = e->op;
   c->type = e->type;
+  c->height = e->height;
   if (e->kind == ExprKind::Name || e->kind == ExprKind::Index || e->kind == ExprKind::Call)
     c->name = resolve(e->name, bindings, in);
   for (const ExprPtr& o : e->operands)

@@ -31,6 +31,8 @@ public:
   static constexpr long long MaxStatements = 100000;
   // Copies made by all repetitions together, empty ones included.
   static constexpr long long MaxIterations = 1000000;
+  // Expression nodes copied by all repetitions together.
+  static constexpr long long MaxNodes = 500000;
 
   // A repetition's variable and where it is declared.
   struct LoopVariable {
@@ -58,6 +60,7 @@ private:
   long long Declarations = 0;
   long long Statements = 0;
   unsigned long long Iterations = 0;
+  long long Nodes = 0;
 
   void expandInto(const Decl& d, const Bindings& bindings, const Expansion* in,
                   std::vector<DeclPtr>& out);

@@ -14,7 +14,16 @@ ExprPtr Expr::clone() const {
   e->type = type;
   e->symbol = symbol;
   e->index = index;
+  e->height = height;
   return e;
+}
+
+long long Expr::size() const {
+  long long n = 1;
+  for (const ExprPtr& o : operands)
+    if (o)
+      n += o->size();
+  return n;
 }
 
 SourceLocation Expr::start() const {

@@ -39,8 +39,13 @@ struct Expr {
   ValueType type = ValueType::Error;
   SymbolKind symbol = SymbolKind::None;
   int index = -1;
+  // Nodes on the longest path down from this one (a literal has 1); the
+  // parser bounds it so that walking a tree cannot exhaust the stack.
+  int height = 1;
 
   std::unique_ptr<Expr> clone() const;
+  // Number of nodes of the tree.
+  long long size() const;
   // Where the expression begins (its leftmost token).
   SourceLocation start() const;
 };

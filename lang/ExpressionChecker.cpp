@@ -26,11 +26,23 @@ ExpressionChecker::ExpressionChecker(const SymbolTable& symbols, Diagnostics& di
     : Symbols(symbols), Diags(diagnostics) {}
 
 void ExpressionChecker::defineLet(ExprPtr value, bool ok) {
-  Lets.push_back({std::move(value), ok});
+  const long long size = value ? value->size() : 0;
+  Lets.push_back({std::move(value), size, ok});
 }
 
 void ExpressionChecker::defineTable(long long first, std::vector<ExprPtr> values, bool ok) {
-  Tables.push_back({first, std::move(values), ok});
+  std::vector<long long> sizes;
+  for (const ExprPtr& v : values)
+    sizes.push_back(v ? v->size() : 0);
+  Tables.push_back({first, std::move(values), std::move(sizes), ok});
+}
+
+int ExpressionChecker::Height(const Expr& e) {
+  int h = 0;
+  for (const ExprPtr& o : e.operands)
+    if (o)
+      h = std::max(h, Height(*o));
+  return h + 1;
 }
 
 std::string ExpressionChecker::didYouMean(const std::string& name,
@@ -96,9 +108,18 @@ ValueType ExpressionChecker::check(Expr& e, const ExpressionContext& context) {
   return e.type;
 }
 
-bool ExpressionChecker::inlineDefinition(Expr& e, const Expr& definition,
+bool ExpressionChecker::inlineDefinition(Expr& e, const Expr& definition, long long size,
                                          const ExpressionContext& context,
                                          const std::string& described) {
+  InlinedNodes += size;
+  if (InlinedNodes > MaxInlinedNodes) {
+    if (!TooLargeReported)
+      Diags.error(e.location, "the definitions make the model too large once written out where "
+                              "they are used (more than " +
+                                  std::to_string(MaxInlinedNodes) + " terms)");
+    TooLargeReported = true;
+    return false;
+  }
   if (!context.places) {
     if (const Expr* p = FirstRead(definition, SymbolKind::Place)) {
       Diags.error(e.location, described + " reads place '" + p->name.spelling() + "'; " +
@@ -159,7 +180,7 @@ ValueType ExpressionChecker::name(Expr& e, const ExpressionContext& context) {
     const LetDefinition& d = Lets[s->index];
     if (!d.ok || !d.value)
       return ValueType::Error;
-    if (!inlineDefinition(e, *d.value, context, "definition '" + n + "'"))
+    if (!inlineDefinition(e, *d.value, d.size, context, "definition '" + n + "'"))
       return ValueType::Error;
     return e.type;
   }
@@ -213,8 +234,8 @@ ValueType ExpressionChecker::index(Expr& e, const ExpressionContext& context) {
                                std::to_string(last));
     return ValueType::Error;
   }
-  const Expr& entry = *table.values[static_cast<size_t>(v->integer - table.first)];
-  if (!inlineDefinition(e, entry, context, "table '" + n + "'"))
+  const size_t entry = static_cast<size_t>(v->integer - table.first);
+  if (!inlineDefinition(e, *table.values[entry], table.sizes[entry], context, "table '" + n + "'"))
     return ValueType::Error;
   return e.type;
 }

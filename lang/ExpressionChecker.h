@@ -39,6 +39,12 @@ struct ExpressionContext {
 // literals, globals, places and rate(activity) calls.
 class ExpressionChecker {
 public:
+  // Definitions are copied where they are used; these bounds keep a chain of
+  // definitions that each use the previous one twice from growing the
+  // model exponentially.
+  static constexpr long long MaxInlinedNodes = 500000; // over all expressions
+  static constexpr int MaxDefinitionHeight = 1000;
+
   ExpressionChecker(const SymbolTable& symbols, Diagnostics& diagnostics);
 
   // Records the checked expression of the next definition (let) in
@@ -61,6 +67,8 @@ public:
   // The first place, global or rate(...) call an expression reads, or null.
   static const Expr* FirstRead(const Expr& e, SymbolKind kind);
   static const Expr* FirstRateCall(const Expr& e);
+  // The longest path down the tree, counting nodes.
+  static int Height(const Expr& e);
   // Where an expression begins (its leftmost token).
   static SourceLocation Start(const Expr& e);
 
@@ -68,10 +76,12 @@ private:
   struct TableDefinition {
     long long first = 0;
     std::vector<ExprPtr> values;
+    std::vector<long long> sizes;
     bool ok = false;
   };
   struct LetDefinition {
     ExprPtr value;
+    long long size = 0;
     bool ok = false;
   };
 
@@ -79,6 +89,8 @@ private:
   Diagnostics& Diags;
   std::vector<LetDefinition> Lets;
   std::vector<TableDefinition> Tables;
+  long long InlinedNodes = 0;
+  bool TooLargeReported = false;
 
   ValueType name(Expr& e, const ExpressionContext& context);
   ValueType index(Expr& e, const ExpressionContext& context);
@@ -86,8 +98,8 @@ private:
   ValueType unary(Expr& e, const ExpressionContext& context);
   ValueType binary(Expr& e, const ExpressionContext& context);
   ValueType conditional(Expr& e, const ExpressionContext& context);
-  bool inlineDefinition(Expr& e, const Expr& definition, const ExpressionContext& context,
-                        const std::string& described);
+  bool inlineDefinition(Expr& e, const Expr& definition, long long size,
+                        const ExpressionContext& context, const std::string& described);
   std::string didYouMean(const std::string& name, std::initializer_list<SymbolKind> kinds) const;
 };
 

@@ -590,6 +590,18 @@ ExprPtr Parser::parseStandaloneExpression() {
   }
 }
 
+ExprPtr Parser::measured(ExprPtr e, const Token& at) {
+  int height = 0;
+  for (const ExprPtr& o : e->operands)
+    if (o)
+      height = std::max(height, o->height);
+  e->height = height + 1;
+  if (e->height > MaxHeight)
+    fail(at, "expression too long or nested too deeply (more than " + std::to_string(MaxHeight) +
+                 " operations in a row)");
+  return e;
+}
+
 ExprPtr Parser::binary(const Token& op, ExprPtr left, ExprPtr right) {
   auto e = std::make_unique<Expr>();
   e->kind = ExprKind::Binary;
@@ -597,7 +609,7 @@ ExprPtr Parser::binary(const Token& op, ExprPtr left, ExprPtr right) {
   e->op = op.text;
   e->operands.push_back(std::move(left));
   e->operands.push_back(std::move(right));
-  return e;
+  return measured(std::move(e), op);
 }
 
 ExprPtr Parser::parseExpression() {
@@ -613,7 +625,7 @@ ExprPtr Parser::parseExpression() {
     expectSymbol(":", "in the conditional expression 'condition ? a : b'");
     e->operands.push_back(parseExpression());
     leave();
-    return e;
+    return measured(std::move(e), start);
   }
   leave();
   return condition;
@@ -685,7 +697,7 @@ ExprPtr Parser::parseUnary() {
     e->op = op.text;
     e->operands.push_back(parseUnary());
     leave();
-    return e;
+    return measured(std::move(e), op);
   }
   return parsePrimary();
 }
@@ -725,7 +737,7 @@ ExprPtr Parser::parsePrimary() {
         while (acceptSymbol(","));
       }
       expectSymbol(")", "after the arguments of '" + t.text + "'");
-      return e;
+      return measured(std::move(e), t);
     }
     if (t.text == "rate")
       fail(peek(1), "expected '(' after 'rate': rate(activity) is the activity's rate");
@@ -739,6 +751,7 @@ ExprPtr Parser::parsePrimary() {
       next();
       e->operands.push_back(parseExpression());
       expectSymbol("]", "after the index of table '" + e->name.spelling() + "'");
+      return measured(std::move(e), t);
     }
     return e;
   }

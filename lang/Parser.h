@@ -38,6 +38,9 @@ namespace lang {
 class Parser {
 public:
   static constexpr int MaxDepth = 200;
+  // Longest path through an expression's tree (a + b + ... + z is a path of
+  // one node per operator).
+  static constexpr int MaxHeight = 1000;
 
   Parser(const SourceFile& file, Diagnostics& diagnostics);
 
@@ -105,6 +108,8 @@ private:
   ExprPtr parseUnary();
   ExprPtr parsePrimary();
   ExprPtr binary(const Token& op, ExprPtr left, ExprPtr right);
+  // Sets e's height from its operands; an error when it is too tall.
+  ExprPtr measured(ExprPtr e, const Token& at);
 };
 
 } // namespace lang

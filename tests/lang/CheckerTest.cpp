@@ -319,3 +319,34 @@ TEST(CheckerTest, DefinitionsAreInlined) {
   EXPECT_DOUBLE_EQ(Evaluator(values).evaluate(*t.rate)->real, 0.6 * 5);
   EXPECT_EQ(Evaluator(values).evaluate(*t.weight)->integer, 20);
 }
+
+// Definitions are copied where they are used: a chain of definitions that
+// each use the previous one twice would grow the model exponentially, and a
+// long chain would make a tree too deep to walk. Both are refused.
+TEST(CheckerTest, DefinitionsCannotGrowWithoutBound) {
+  std::string doubling = "model M\nplace P\nlet L0 = P\n";
+  for (int k = 1; k <= 40; k++)
+    doubling += "let L" + std::to_string(k) + " = L" + std::to_string(k - 1) + " + L" +
+                std::to_string(k - 1) + "\n";
+  Compiled c = CompileText(doubling);
+  ASSERT_FALSE(c.ok());
+  EXPECT_EQ(c.first(), "the definitions make the model too large once written out where they "
+                       "are used (more than 500000 terms)");
+
+  // Each definition negates the previous one ten times: ten levels deeper.
+  std::string chain = "model M\nplace P\nlet L0 = P\n";
+  for (int k = 1; k <= 105; k++)
+    chain +=
+        "let L" + std::to_string(k) + " = - - - - - - - - - - L" + std::to_string(k - 1) + "\n";
+  c = CompileText(chain);
+  ASSERT_FALSE(c.ok());
+  EXPECT_EQ(c.first(), "definition 'L100' is nested too deeply once the definitions it uses are "
+                       "written out (more than 1000 levels)");
+  EXPECT_EQ(c.line(), 103);
+
+  std::string copies = "model M\nplace P\nfor i in 1..100000 { let X{i} = 1";
+  for (int k = 0; k < 30; k++)
+    copies += " + 1";
+  c = CompileText(copies + " }\n");
+  EXPECT_EQ(c.first(), "the repetitions expand to more than 500000 terms");
+}

@@ -86,6 +86,11 @@ TEST(ParserTest, DeeplyNestedInputIsRefusedNotOverflowingTheStack) {
   EXPECT_EQ(ParseShape(deep), "error: nested too deeply (more than 200 levels)");
   EXPECT_EQ(ParseShape(std::string(100000, '-') + "1"),
             "error: nested too deeply (more than 200 levels)");
+  std::string sum = "1";
+  for (int i = 0; i < 1500; i++)
+    sum += " + 1";
+  EXPECT_EQ(ParseShape(sum),
+            "error: expression too long or nested too deeply (more than 1000 operations in a row)");
   std::string ifs = "model M\nplace P\nactivity A exponential(1) {\n";
   for (int i = 0; i < 300; i++)
     ifs += "if (P > 0)\n";
