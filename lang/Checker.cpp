@@ -12,32 +12,6 @@ namespace lang {
 
 namespace {
 
-int Precedence(const Expr& e) {
-  if (e.kind == ExprKind::Conditional)
-    return 1;
-  if (e.kind == ExprKind::Unary)
-    return 8;
-  if (e.kind != ExprKind::Binary)
-    return 9;
-  const std::string& op = e.op;
-  if (op == "||")
-    return 2;
-  if (op == "&&")
-    return 3;
-  if (op == "==" || op == "!=")
-    return 4;
-  if (op == "<" || op == "<=" || op == ">" || op == ">=")
-    return 5;
-  if (op == "+" || op == "-")
-    return 6;
-  return 7;
-}
-
-std::string Wrapped(const Expr& e, int atLeast) {
-  std::string s = Unparse(e);
-  return Precedence(e) < atLeast ? "(" + s + ")" : s;
-}
-
 ValueType TypeOf(const std::string& typeName) {
   if (typeName == "bool")
     return ValueType::Bool;
@@ -85,33 +59,6 @@ bool Assigns(const std::vector<StmtPtr>& statements) {
 }
 
 } // namespace
-
-std::string Unparse(const Expr& e) {
-  switch (e.kind) {
-  case ExprKind::Literal:
-    return e.literal.toString();
-  case ExprKind::Name:
-    return e.name.spelling();
-  case ExprKind::Index:
-    return e.name.spelling() + "[" + Unparse(*e.operands[0]) + "]";
-  case ExprKind::Call: {
-    std::string s = e.name.spelling() + "(";
-    for (size_t i = 0; i < e.operands.size(); i++)
-      s += (i ? ", " : "") + Unparse(*e.operands[i]);
-    return s + ")";
-  }
-  case ExprKind::Unary:
-    return e.op + Wrapped(*e.operands[0], 8);
-  case ExprKind::Binary: {
-    const int p = Precedence(e);
-    return Wrapped(*e.operands[0], p) + " " + e.op + " " + Wrapped(*e.operands[1], p + 1);
-  }
-  case ExprKind::Conditional:
-    return Wrapped(*e.operands[0], 2) + " ? " + Wrapped(*e.operands[1], 1) + " : " +
-           Wrapped(*e.operands[2], 1);
-  }
-  return "";
-}
 
 Checker::Checker(const SourceFile& file, Diagnostics& diagnostics)
     : File(file), Diags(diagnostics), Expressions(Symbols, diagnostics) {}
@@ -256,16 +203,16 @@ std::optional<Value> Checker::constant(Expr& e, const std::string& role, ValueTy
     return std::nullopt;
   if (wanted != ValueType::Error &&
       (wanted == ValueType::Bool ? t != ValueType::Bool : t == ValueType::Bool)) {
-    Diags.error(ExpressionChecker::Start(e),
-                role + " must be " + (wanted == ValueType::Bool ? "a condition" : "a number") +
-                    ", but it is " + TypeWords(t));
+    Diags.error(e.start(), role + " must be " +
+                               (wanted == ValueType::Bool ? "a condition" : "a number") +
+                               ", but it is " + TypeWords(t));
     return std::nullopt;
   }
   ValueSource nothing;
   Evaluator evaluator(nothing);
   std::optional<Value> v = evaluator.evaluate(e);
   if (!v)
-    Diags.error(ExpressionChecker::Start(e), role + " cannot be computed: " + evaluator.error());
+    Diags.error(e.start(), role + " cannot be computed: " + evaluator.error());
   return v;
 }
 
@@ -321,7 +268,7 @@ void Checker::checkGlobals() {
     if (d->value) {
       const std::string role = "the value of global variable '" + g.name + "'";
       if (std::optional<Value> v = constant(*d->value, role, ValueType::Error))
-        value = convert(*v, g.typeName, ExpressionChecker::Start(*d->value), role);
+        value = convert(*v, g.typeName, d->value->start(), role);
     }
     Defaults.push_back(value);
     Model.globals.push_back(std::move(g));
@@ -376,8 +323,7 @@ void Checker::checkStudy(const std::vector<DeclPtr>& declarations) {
           continue;
         }
         if (!item.last) {
-          std::optional<Value> v =
-              convert(*first, g.typeName, ExpressionChecker::Start(*item.first), role);
+          std::optional<Value> v = convert(*first, g.typeName, item.first->start(), role);
           if (v)
             out.push_back(*v);
           else
@@ -390,29 +336,27 @@ void Checker::checkStudy(const std::vector<DeclPtr>& declarations) {
           continue;
         }
         if (first->type != ValueType::Int || last->type != ValueType::Int) {
-          Diags.error(ExpressionChecker::Start(*item.first),
-                      "a range a..b in the study needs whole numbers");
+          Diags.error(item.first->start(), "a range a..b in the study needs whole numbers");
           ok = false;
           continue;
         }
         if (first->integer > last->integer) {
-          Diags.error(ExpressionChecker::Start(*item.first),
-                      "empty range " + first->toString() + ".." + last->toString() +
-                          ": the first value is larger than the last");
+          Diags.error(item.first->start(), "empty range " + first->toString() + ".." +
+                                               last->toString() +
+                                               ": the first value is larger than the last");
           ok = false;
           continue;
         }
         const unsigned long long count = static_cast<unsigned long long>(last->integer) -
                                          static_cast<unsigned long long>(first->integer) + 1;
         if (count == 0 || out.size() + count > static_cast<unsigned long long>(MaxExperiments)) {
-          Diags.error(ExpressionChecker::Start(*item.first),
+          Diags.error(item.first->start(),
                       "the study has more than " + std::to_string(MaxExperiments) + " experiments");
           ok = false;
           break;
         }
         for (long long n = first->integer;; n++) {
-          std::optional<Value> v =
-              convert(Value::Int(n), g.typeName, ExpressionChecker::Start(*item.first), role);
+          std::optional<Value> v = convert(Value::Int(n), g.typeName, item.first->start(), role);
           if (!v) {
             ok = false;
             break;
@@ -488,7 +432,7 @@ void Checker::checkDefinitions(const std::vector<DeclPtr>& declarations) {
     std::optional<Value> to = constant(*d->to, role, ValueType::Int);
     bool ok = from && to;
     if (ok && (from->type != ValueType::Int || to->type != ValueType::Int)) {
-      Diags.error(ExpressionChecker::Start(*d->from), role + " must be whole numbers");
+      Diags.error(d->from->start(), role + " must be whole numbers");
       ok = false;
     }
     if (ok) {
@@ -532,10 +476,10 @@ void Checker::checkMarking(const Expr& e, const std::string& role, bool incremen
   const bool fits = increment ? (v->integer >= -MaxMarking && v->integer <= MaxMarking)
                               : (v->integer >= 0 && v->integer <= MaxMarking);
   if (!fits)
-    Diags.error(ExpressionChecker::Start(e), role + " is " + v->toString() +
-                                                 ", which does not fit a place: a place holds 0 "
-                                                 "to " +
-                                                 std::to_string(MaxMarking) + " tokens");
+    Diags.error(e.start(), role + " is " + v->toString() +
+                               ", which does not fit a place: a place holds 0 "
+                               "to " +
+                               std::to_string(MaxMarking) + " tokens");
 }
 
 void Checker::checkPlaces() {
@@ -562,8 +506,8 @@ void Checker::checkPositive(const Expr& e, const std::string& role, bool allowZe
     return;
   const double x = v->asReal();
   if (!std::isfinite(x) || x < 0 || (!allowZero && x == 0))
-    Diags.error(ExpressionChecker::Start(e), role + " is " + v->toString() + "; it must be " +
-                                                 (allowZero ? "0 or more" : "positive"));
+    Diags.error(e.start(), role + " is " + v->toString() + "; it must be " +
+                               (allowZero ? "0 or more" : "positive"));
 }
 
 void Checker::checkEffect(std::vector<StmtPtr>& statements, const std::string& activity) {
@@ -599,12 +543,11 @@ void Checker::checkEffect(std::vector<StmtPtr>& statements, const std::string& a
                              " place '" + target + "'";
     ExpressionContext context{role, true, true, false};
     if (Expressions.check(*s->value, context) == ValueType::Real) {
-      Diags.error(ExpressionChecker::Start(*s->value),
+      Diags.error(s->value->start(),
                   role + " must be a whole number, since a marking counts tokens, but it is a "
                          "real number (use floor, ceil or round)");
     } else if (s->value->type == ValueType::Bool) {
-      Diags.error(ExpressionChecker::Start(*s->value),
-                  role + " must be a whole number, but it is a condition");
+      Diags.error(s->value->start(), role + " must be a whole number, but it is a condition");
     } else if (s->value->type == ValueType::Int) {
       checkMarking(*s->value, role, s->op != "=");
     }
@@ -647,9 +590,8 @@ void Checker::checkActivities() {
       if (Expressions.expectNumber(*a.phases, context(role, false), role, true)) {
         std::optional<Value> v = Evaluator::Fold(*a.phases);
         if (v && (v->integer < 1 || v->integer > MaxMarking))
-          Diags.error(ExpressionChecker::Start(*a.phases), role + " is " + v->toString() +
-                                                               "; it must lie in 1.." +
-                                                               std::to_string(MaxMarking));
+          Diags.error(a.phases->start(), role + " is " + v->toString() + "; it must lie in 1.." +
+                                             std::to_string(MaxMarking));
       }
     }
     if (d->weight) {
@@ -776,8 +718,7 @@ void Checker::checkRewards() {
           continue;
         const double x = v->asReal();
         if (!std::isfinite(x) || x < 0) {
-          Diags.error(ExpressionChecker::Start(*t),
-                      "time point " + v->toString() + of + " must be 0 or more");
+          Diags.error(t->start(), "time point " + v->toString() + of + " must be 0 or more");
           continue;
         }
         r.start.push_back(x);
@@ -793,9 +734,8 @@ void Checker::checkRewards() {
           continue;
         const double x = a->asReal(), y = b->asReal();
         if (!std::isfinite(x) || !std::isfinite(y) || x < 0 || !(x < y)) {
-          Diags.error(ExpressionChecker::Start(*from),
-                      "interval " + a->toString() + ".." + b->toString() + of +
-                          " must start at 0 or later and end after it starts");
+          Diags.error(from->start(), "interval " + a->toString() + ".." + b->toString() + of +
+                                         " must start at 0 or later and end after it starts");
           continue;
         }
         r.start.push_back(x);
@@ -905,7 +845,7 @@ void Checker::checkRequirements(const std::vector<DeclPtr>& declarations) {
       continue;
     RequirementDescription r;
     r.text = Unparse(*d->value);
-    r.location = ExpressionChecker::Start(*d->value);
+    r.location = d->value->start();
     r.condition = d->value->clone();
     ExpressionContext context{"a requirement", false, true, false};
     if (Expressions.expectCondition(*r.condition, context, "a requirement")) {

@@ -83,9 +83,6 @@ private:
   void collectSlots(ActivityDescription& a);
 };
 
-// The expression as it would be written, with the parentheses it needs.
-std::string Unparse(const Expr& e);
-
 } // namespace lang
 
 #endif

@@ -54,6 +54,10 @@ using ExprPtr = std::unique_ptr<Expr>;
 
 ExprPtr MakeLiteral(Value value, SourceLocation location);
 
+// The expression as it would be written, with only the parentheses it needs
+// ("K <= 32767", "(a + b) * c").
+std::string Unparse(const Expr& e);
+
 } // namespace lang
 
 #endif

@@ -53,10 +53,6 @@ std::string ExpressionChecker::didYouMean(const std::string& name,
   return close.empty() ? std::string() : "; did you mean '" + close + "'?";
 }
 
-SourceLocation ExpressionChecker::Start(const Expr& e) {
-  return e.start();
-}
-
 const Expr* ExpressionChecker::FirstRead(const Expr& e, SymbolKind kind) {
   if (e.kind == ExprKind::Name && e.symbol == kind)
     return &e;
@@ -215,8 +211,9 @@ ValueType ExpressionChecker::index(Expr& e, const ExpressionContext& context) {
     return ValueType::Error;
   std::optional<Value> v = Evaluator::Fold(at);
   if (t != ValueType::Int || !v || v->type != ValueType::Int) {
-    Diags.error(Start(at), "the index of table '" + n +
-                               "' must be a whole number known when compiling, but it is " + Is(t));
+    Diags.error(at.start(), "the index of table '" + n +
+                                "' must be a whole number known when compiling, but it is " +
+                                Is(t));
     return ValueType::Error;
   }
   if (s->index >= static_cast<int>(Tables.size())) {
@@ -229,9 +226,9 @@ ValueType ExpressionChecker::index(Expr& e, const ExpressionContext& context) {
     return ValueType::Error;
   const long long last = table.first + static_cast<long long>(table.values.size()) - 1;
   if (v->integer < table.first || v->integer > last) {
-    Diags.error(Start(at), "index " + std::to_string(v->integer) + " is outside table '" + n +
-                               "', which has indices " + std::to_string(table.first) + ".." +
-                               std::to_string(last));
+    Diags.error(at.start(), "index " + std::to_string(v->integer) + " is outside table '" + n +
+                                "', which has indices " + std::to_string(table.first) + ".." +
+                                std::to_string(last));
     return ValueType::Error;
   }
   const size_t entry = static_cast<size_t>(v->integer - table.first);
@@ -262,7 +259,7 @@ ValueType ExpressionChecker::call(Expr& e, const ExpressionContext& context) {
     }
     Expr& a = *e.operands[0];
     if (a.kind != ExprKind::Name) {
-      Diags.error(Start(a), "rate(...) takes the name of an activity");
+      Diags.error(a.start(), "rate(...) takes the name of an activity");
       return ValueType::Error;
     }
     const Symbol* s = Symbols.find(a.name.resolved);
@@ -302,7 +299,7 @@ ValueType ExpressionChecker::call(Expr& e, const ExpressionContext& context) {
     if (t == ValueType::Error) {
       ok = false;
     } else if (!IsNumber(t)) {
-      Diags.error(Start(*o), "'" + f + "' needs numbers, but this argument is " + Is(t));
+      Diags.error(o->start(), "'" + f + "' needs numbers, but this argument is " + Is(t));
       ok = false;
     } else if (t != ValueType::Int) {
       allInt = false;
@@ -388,7 +385,7 @@ ValueType ExpressionChecker::conditional(Expr& e, const ExpressionContext& conte
   if (c == ValueType::Error || a == ValueType::Error || b == ValueType::Error)
     return ValueType::Error;
   if (c != ValueType::Bool) {
-    Diags.error(Start(*e.operands[0]),
+    Diags.error(e.operands[0]->start(),
                 "the part before '?' must be a condition, but it is " + Is(c));
     return ValueType::Error;
   }
@@ -408,7 +405,7 @@ bool ExpressionChecker::expectCondition(Expr& e, const ExpressionContext& contex
   if (t == ValueType::Error)
     return false;
   if (t != ValueType::Bool) {
-    Diags.error(Start(e), role + " must be a condition (true or false), but it is " + Is(t));
+    Diags.error(e.start(), role + " must be a condition (true or false), but it is " + Is(t));
     return false;
   }
   return true;
@@ -420,12 +417,12 @@ bool ExpressionChecker::expectNumber(Expr& e, const ExpressionContext& context,
   if (t == ValueType::Error)
     return false;
   if (wholeNumber ? t != ValueType::Int : !IsNumber(t)) {
-    Diags.error(Start(e), role + " must be " +
-                              (wholeNumber ? std::string("a whole number") : "a number") +
-                              ", but it is " + Is(t) +
-                              (wholeNumber && t == ValueType::Real
-                                   ? " (use floor, ceil or round to make it whole)"
-                                   : ""));
+    Diags.error(e.start(), role + " must be " +
+                               (wholeNumber ? std::string("a whole number") : "a number") +
+                               ", but it is " + Is(t) +
+                               (wholeNumber && t == ValueType::Real
+                                    ? " (use floor, ceil or round to make it whole)"
+                                    : ""));
     return false;
   }
   return true;

@@ -69,8 +69,6 @@ public:
   static const Expr* FirstRateCall(const Expr& e);
   // The longest path down the tree, counting nodes.
   static int Height(const Expr& e);
-  // Where an expression begins (its leftmost token).
-  static SourceLocation Start(const Expr& e);
 
 private:
   struct TableDefinition {
