@@ -133,6 +133,47 @@ TEST(ParserTest, SyntaxErrorsAreReportedOncePerDeclaration) {
   EXPECT_EQ(c.errors[4].location.column, 7);
 }
 
+TEST(ParserTest, MissingOrWrongPartsNameWhatWasExpected) {
+  struct Case {
+    const char* text;
+    const char* message;
+    int line, column;
+  } cases[] = {
+      {"model M\nglobal integer N",
+       "expected a type (bool, char, short, int, long, float or double) after 'global', found "
+       "'integer'",
+       2, 8},
+      {"model M\nplace P\nactivity A exponential(1) when P > 0 when P > 1 { P -= 1 }",
+       "second 'when' of activity 'A'", 3, 38},
+      {"model M\nlet X = 1, 2",
+       "a definition has one value; for a list of values declare a table, as in let T[1..3] = "
+       "a, b, c",
+       2, 10},
+      {"model M\nreward R sometimes rate 1",
+       "expected the time of reward 'R': steady, instant at <times>, interval <start>..<end> or "
+       "average interval <start>..<end>; found 'sometimes'",
+       2, 10},
+      {"model M\nreward R steady 1",
+       "expected 'rate <expression>' or 'impulse <activity> <expression>' in reward 'R', found "
+       "'1'",
+       2, 17},
+      {"model M\nplace P\nactivity A exponential(1) { P *= 2 }",
+       "expected '=', '+=' or '-=' after 'P', found '*'", 3, 31},
+      {"model M\nplace P\nactivity A exponential(1) { 3 }",
+       "expected an assignment to a place (Name = ..., Name += ... or Name -= ...), 'if' or "
+       "'for', found '3'",
+       3, 29},
+      {"model M\nstudy { N = 1", "expected '}' to close the study, found the end of the file", 2,
+       14},
+  };
+  for (const Case& k : cases) {
+    Compiled c = CompileText(k.text);
+    EXPECT_EQ(c.first(), k.message) << k.text;
+    EXPECT_EQ(c.line(), k.line) << k.text;
+    EXPECT_EQ(c.column(), k.column) << k.text;
+  }
+}
+
 // A '{' glued to a name starts an index; the message says how to start a
 // block instead.
 TEST(ParserTest, BraceGluedToANameIsAnIndexWithAHint) {
