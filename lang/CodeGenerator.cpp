@@ -194,7 +194,54 @@ std::string CodeGenerator::banner(const std::string& what) const {
 
 // Expressions
 
+void CodeGenerator::countDefinitions(const Expr& e, bool throughRates,
+                                     std::map<int, std::pair<int, const Expr*>>& counts) const {
+  if (e.definition >= 0) {
+    auto& c = counts[e.definition];
+    c.first++;
+    c.second = &e;
+  }
+  if (throughRates && e.kind == ExprKind::Call && e.name.resolved == "rate") {
+    const ActivityDescription& a = Model.activities[e.operands[0]->index];
+    if (a.when)
+      countDefinitions(*a.when, false, counts);
+    countDefinitions(*a.rate, false, counts);
+    return;
+  }
+  for (const ExprPtr& o : e.operands)
+    if (o)
+      countDefinitions(*o, throughRates, counts);
+}
+
+std::string CodeGenerator::emitPure(const Expr& e, const EmitContext& context,
+                                    std::string& prelude) const {
+  std::map<int, std::pair<int, const Expr*>> counts;
+  countDefinitions(e, true, counts);
+  std::map<int, std::string> locals;
+  EmitContext withLocals = context;
+  withLocals.locals = &locals;
+  for (const auto& [index, use] : counts) {
+    if (use.first < 2)
+      continue;
+    const std::string name = "L_" + use.second->definitionName;
+    prelude +=
+        "  const auto " + name + " = " + Bare(emitNode(*use.second, withLocals, false)) + ";\n";
+    locals[index] = name;
+  }
+  return emit(e, withLocals);
+}
+
 std::string CodeGenerator::emit(const Expr& e, const EmitContext& context) const {
+  return emitNode(e, context, true);
+}
+
+std::string CodeGenerator::emitNode(const Expr& e, const EmitContext& context,
+                                    bool useLocal) const {
+  if (useLocal && e.definition >= 0 && context.locals != nullptr) {
+    auto it = context.locals->find(e.definition);
+    if (it != context.locals->end())
+      return it->second;
+  }
   auto sub = [&](size_t i) { return emit(*e.operands[i], context); };
   switch (e.kind) {
   case ExprKind::Literal:
@@ -223,7 +270,7 @@ std::string CodeGenerator::emit(const Expr& e, const EmitContext& context) const
   case ExprKind::Call: {
     const std::string& f = e.name.resolved;
     if (f == "rate")
-      return context.rate(e.operands[0]->index);
+      return context.rate(e.operands[0]->index, context);
     if (f == "min" || f == "max") {
       std::string s = sub(0);
       for (size_t i = 1; i < e.operands.size(); i++)
@@ -251,20 +298,19 @@ std::string CodeGenerator::emit(const Expr& e, const EmitContext& context) const
 CodeGenerator::EmitContext CodeGenerator::activityContext() const {
   EmitContext c;
   c.place = [this](int p) { return "*M_" + Model.places[p].name; };
-  c.rate = [](int) { return std::string("0.0"); };
+  c.rate = [](int, const EmitContext&) { return std::string("0.0"); };
   return c;
 }
 
 CodeGenerator::EmitContext CodeGenerator::rewardContext() const {
   EmitContext c;
   c.place = [this](int p) { return "m->P_" + Model.places[p].name + "->getMark()"; };
-  c.rate = [this](int a) {
+  c.rate = [this](int a, const EmitContext& context) {
     const ActivityDescription& act = Model.activities[a];
-    EmitContext inner = rewardContext();
-    std::string rate = "static_cast<double>(" + Bare(emit(*act.rate, inner)) + ")";
+    std::string rate = "static_cast<double>(" + Bare(emit(*act.rate, context)) + ")";
     if (!act.when)
       return rate;
-    return "(" + emit(*act.when, inner) + " ? " + rate + " : 0.0)";
+    return "(" + emit(*act.when, context) + " ? " + rate + " : 0.0)";
   };
   return c;
 }
@@ -356,7 +402,7 @@ std::string CodeGenerator::globalChecks() const {
   std::string s;
   EmitContext wide;
   wide.place = [](int) { return std::string("0"); };
-  wide.rate = [](int) { return std::string("0.0"); };
+  wide.rate = [](int, const EmitContext&) { return std::string("0.0"); };
   wide.wide = true;
   auto values = [&](const Expr& e) {
     std::vector<int> read;
@@ -440,15 +486,18 @@ std::string CodeGenerator::sanSource() const {
   for (const ActivityDescription& a : m.activities) {
     const std::string q = cls + "::" + a.name + "Activity::";
     s += "\n// " + a.name + "\n\n";
-    s += "bool " + q + "Enabled() {\n  PreviouslyEnabled = CurrentlyEnabled;\n";
-    s +=
-        "  CurrentlyEnabled = " + (a.when ? Bare(emit(*a.when, ctx)) : std::string("true")) + ";\n";
+    std::string prelude;
+    const std::string when = a.when ? Bare(emitPure(*a.when, ctx, prelude)) : "true";
+    s += "bool " + q + "Enabled() {\n  PreviouslyEnabled = CurrentlyEnabled;\n" + prelude;
+    s += "  CurrentlyEnabled = " + when + ";\n";
     s += "  return CurrentlyEnabled;\n}\n\n";
-    s += "double " + q + "Weight() {\n  return " +
-         (a.weight ? Bare(emit(*a.weight, ctx)) : std::string("1.0")) + ";\n}\n\n";
+    prelude.clear();
+    const std::string weight = a.weight ? Bare(emitPure(*a.weight, ctx, prelude)) : "1.0";
+    s += "double " + q + "Weight() {\n" + prelude + "  return " + weight + ";\n}\n\n";
     const bool hasRate = a.timing == Timing::Exponential || a.timing == Timing::Erlang;
-    s += "double " + q + "Rate() {\n  return " +
-         (hasRate ? Bare(emit(*a.rate, ctx)) : std::string("0.0")) + ";\n}\n\n";
+    prelude.clear();
+    const std::string rate = hasRate ? Bare(emitPure(*a.rate, ctx, prelude)) : "0.0";
+    s += "double " + q + "Rate() {\n" + prelude + "  return " + rate + ";\n}\n\n";
     s += "double " + q + "SampleDistribution() {\n";
     switch (a.timing) {
     case Timing::Exponential:
@@ -675,7 +724,9 @@ std::string CodeGenerator::nodesSource() const {
     if (r.rate) {
       if (!r.placesRead.empty())
         s += "  const " + san + "* m = static_cast<" + san + "*>(Instance);\n";
-      s += "  return " + Bare(emit(*r.rate, ctx)) + ";\n}\n\n";
+      std::string prelude;
+      const std::string value = Bare(emitPure(*r.rate, ctx, prelude));
+      s += prelude + "  return " + value + ";\n}\n\n";
     } else {
       s += "  return 0.0;\n}\n\n";
     }
@@ -690,11 +741,13 @@ std::string CodeGenerator::nodesSource() const {
         read.push_back(p);
         return ctx.place(p);
       };
-      const std::string value = emit(*r.impulses[k].value, counting);
+      std::string prelude;
+      const std::string value = emitPure(*r.impulses[k].value, counting, prelude);
       s += "double " + imp + "::Impulse_Function() {\n";
-      if (!read.empty() || value.find("m->") != std::string::npos)
+      if (!read.empty() || value.find("m->") != std::string::npos ||
+          prelude.find("m->") != std::string::npos)
         s += "  const " + san + "* m = static_cast<" + san + "*>(Instance);\n";
-      s += "  return " + Bare(value) + ";\n}\n\n";
+      s += prelude + "  return " + Bare(value) + ";\n}\n\n";
       s += "void " + imp +
            "::CurrentImpulse() {\n  Value = Impulse_Function();\n"
            "  ValueSquared = Value * Value;\n}\n\n";

@@ -2,6 +2,7 @@
 #define LANG_CODEGENERATOR_H
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,15 +49,30 @@ public:
   // How an expression reads places and rates where it is emitted.
   struct EmitContext {
     std::function<std::string(int)> place;
-    std::function<std::string(int)> rate; // rate(activity), rewards only
-    bool wide = false;                    // whole numbers in 64 bits
+    // rate(activity), rewards only; called with the context in use.
+    std::function<std::string(int, const EmitContext&)> rate;
+    bool wide = false; // whole numbers in 64 bits
+    // Definitions computed once into locals, by number: their names.
+    const std::map<int, std::string>* locals = nullptr;
   };
   // The C++ of a checked expression (fully parenthesised; same operations
   // in the same order as written).
   std::string emit(const Expr& e, const EmitContext& context) const;
+  // The same for the body of a function without side effects (Enabled,
+  // Rate, Weight, a reward function): a definition that the expression uses
+  // more than once (also through rate(...)) is computed once, into a local
+  // declared in `prelude`, in the order the definitions are given. The
+  // value is the same: the marking does not change within the function.
+  std::string emitPure(const Expr& e, const EmitContext& context, std::string& prelude) const;
 
 private:
   const ModelDescription& Model;
+
+  std::string emitNode(const Expr& e, const EmitContext& context, bool useLocal) const;
+  // Counts the definitions used in e (and in the activities rate(...) reads
+  // when `throughRates`), keeping one copy of each.
+  void countDefinitions(const Expr& e, bool throughRates,
+                        std::map<int, std::pair<int, const Expr*>>& counts) const;
 
   std::string sanHeader() const;
   std::string sanSource() const;

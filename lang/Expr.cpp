@@ -45,6 +45,8 @@ ExprPtr Expr::clone() const {
   e->symbol = symbol;
   e->index = index;
   e->height = height;
+  e->definition = definition;
+  e->definitionName = definitionName;
   return e;
 }
 

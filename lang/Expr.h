@@ -42,6 +42,11 @@ struct Expr {
   // Nodes on the longest path down from this one (a literal has 1); the
   // parser bounds it so that walking a tree cannot exhaust the stack.
   int height = 1;
+  // Set on the copy of a definition (let) where it is used: the
+  // definition's number and name, so that generated code can compute a
+  // definition used several times in one function once.
+  int definition = -1;
+  std::string definitionName;
 
   std::unique_ptr<Expr> clone() const;
   // Number of nodes of the tree.

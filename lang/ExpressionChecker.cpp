@@ -142,7 +142,7 @@ bool ExpressionChecker::inlineDefinition(Expr& e, const Expr& definition, long l
 }
 
 ValueType ExpressionChecker::name(Expr& e, const ExpressionContext& context) {
-  const std::string& n = e.name.resolved;
+  const std::string n = e.name.resolved;
   const Symbol* s = Symbols.find(n);
   if (s == nullptr) {
     Diags.error(e.location, "unknown name '" + n + "'" +
@@ -178,6 +178,8 @@ ValueType ExpressionChecker::name(Expr& e, const ExpressionContext& context) {
       return ValueType::Error;
     if (!inlineDefinition(e, *d.value, d.size, context, "definition '" + n + "'"))
       return ValueType::Error;
+    e.definition = s->index;
+    e.definitionName = n;
     return e.type;
   }
   case SymbolKind::Table:
@@ -193,7 +195,7 @@ ValueType ExpressionChecker::name(Expr& e, const ExpressionContext& context) {
 }
 
 ValueType ExpressionChecker::index(Expr& e, const ExpressionContext& context) {
-  const std::string& n = e.name.resolved;
+  const std::string n = e.name.resolved;
   const Symbol* s = Symbols.find(n);
   if (s == nullptr) {
     Diags.error(e.location, "unknown table '" + n + "'" + didYouMean(n, {SymbolKind::Table}));
