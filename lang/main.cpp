@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "lang/Compiler.h"
@@ -61,15 +62,15 @@ int main(int argc, char** argv) {
   }
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
-    auto value = [&](const std::string& option, std::string& into) {
+    // The next argument as the option's value.
+    auto value = [&](std::string& into) {
       if (i + 1 >= argc)
         return false;
       into = argv[++i];
-      (void)option;
       return true;
     };
     if (arg == "-o" || arg == "--output") {
-      if (!value(arg, output))
+      if (!value(output))
         return Fail("option " + arg + " needs a directory (try --help)");
     } else if (arg.rfind("--output=", 0) == 0) {
       output = arg.substr(9);
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--max-errors" || arg.rfind("--max-errors=", 0) == 0) {
       std::string n;
       if (arg == "--max-errors") {
-        if (!value(arg, n))
+        if (!value(n))
           return Fail("option --max-errors needs a number (try --help)");
       } else {
         n = arg.substr(13);
