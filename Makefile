@@ -3,11 +3,13 @@
 #   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
 #              then every test through ctest
 # `make bench` runs the benchmark cases (see bench/README.md).
+# `make model NAME=<name>` builds build/release/gen-<name> from
+# models/<name>/<name>.san (see docs/language.md).
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?= -P out/ -Nexp1 -B0
 
-.PHONY: run test deps deps-build build-release build-debug bench clean
+.PHONY: run test deps deps-build build-release build-debug bench model clean
 
 # Installs missing Debian packages (as root), or names the install line.
 deps-build:
@@ -48,6 +50,14 @@ test: build-debug
 
 bench:
 	./bench/run.sh $(BENCH_ARGS)
+
+model: deps-build
+	@if [ -z "$(NAME)" ] || [ ! -f models/$(NAME)/$(NAME).san ]; then \
+	  echo "usage: make model NAME=<name>, with the model file models/<name>/<name>.san"; \
+	  exit 1; \
+	fi
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF
+	cmake --build build/release -j $(JOBS) --target gen-$(NAME)
 
 clean:
 	rm -rf build

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "models/kanban/KanbanRewardPVModel.h"
-#include "models/kanban/KanbanSAN.h"
+#include "RewardPVModel.h" // the compiled kanban model (models/kanban/kanban.san)
+#include "SAN.h"
 #include "ssg/HybridHash.h"
 #include "ssg/RecordWriter.h"
 
@@ -103,7 +103,7 @@ struct KanbanFixture {
   std::vector<char> next;
 
   KanbanFixture() {
-    N = 3;
+    G_N = 3;
     model = new KanbanRewardPVModel(false);
     model->ConsiderOnly(nullptr, -1);
     initial.resize(model->StateSize());
@@ -131,7 +131,7 @@ BENCHMARK(BM_SetStateCurrentState);
 void BM_FireAction(benchmark::State& state) {
   KanbanFixture f;
   KanbanSAN* san = static_cast<KanbanSAN*>(f.model->ChildModel);
-  BaseActionClass* in1 = &san->In1;
+  BaseActionClass* in1 = &san->A_In1;
   for (auto _ : state) {
     f.model->SetState(f.initial.data());
     if (in1->Enabled()) {

@@ -270,19 +270,22 @@ TEST(KanbanTest, StudyListsNAndOverrideReplacesIt) {
   EXPECT_EQ(over.transitions(), 616ull);
 }
 
-// Markings are 16-bit: an N that no place could hold stops the run before
-// anything is explored.
+// Markings are 16-bit and never negative: an N that no place could hold
+// stops the run before anything is explored.
 TEST(KanbanTest, OutOfRangeNIsRejected) {
   for (const char* n : {"40000", "-1"}) {
     const ModelRun& run = RunModel("kanban", std::string("-B0 -Oi:N:") + n, 2);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.stdoutText.find(std::string("Kanban: N = ") + n + " is out of range"),
+    EXPECT_NE(run.stdoutText.find(std::string("Kanban: the initial marking of place Pkan1 is ") +
+                                  n + " (N = " + n + "), but a place holds 0 to 32767 tokens"),
               std::string::npos)
         << run.stdoutText;
+    EXPECT_EQ(run.stdoutText.find("Generated:"), std::string::npos);
   }
   const ModelRun& fms = RunModel("fms", "-B0 -Oi:N:32768", 1);
   EXPECT_EQ(fms.status, 1);
-  EXPECT_NE(fms.stdoutText.find("Fms: N = 32768 is out of range"), std::string::npos);
+  EXPECT_NE(fms.stdoutText.find("Fms: the initial marking of place P1 is 32768 (N = 32768)"),
+            std::string::npos);
 }
 
 TEST(KanbanTest, PvtypeNamesBothSteadyStateVariables) {
