@@ -9,8 +9,19 @@
 namespace {
 
 template <class T> std::string Number(T value) {
-  char text[64];
+  char text[400];
   auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+// The shortest digits that read back exactly, written without an exponent
+// for everyday magnitudes (0.0001, not 1e-04).
+template <class T> std::string Decimal(T value) {
+  T magnitude = value < 0 ? -value : value;
+  if (magnitude != 0 && (magnitude < T(1e-5) || magnitude >= T(1e15)))
+    return Number(value);
+  char text[400];
+  auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr;
   return std::string(text, end);
 }
 
@@ -29,9 +40,9 @@ std::string GlobalValues::Text(BaseStudyClass& study, int index) {
   if (value == nullptr || type == nullptr)
     return "?";
   if (Is(type, {"double"}))
-    return Number(*static_cast<double*>(value));
+    return Decimal(*static_cast<double*>(value));
   if (Is(type, {"float"}))
-    return Number(*static_cast<float*>(value));
+    return Decimal(*static_cast<float*>(value));
   if (Is(type, {"int", "signed int", "signed"}))
     return Number(*static_cast<int*>(value));
   if (Is(type, {"long", "long int", "signed long"}))

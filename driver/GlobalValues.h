@@ -12,8 +12,9 @@ class GlobalValues {
 public:
   // The value global variable `index` holds now, read as its declared type:
   // integers in decimal, floating-point values in the shortest form that
-  // reads back exactly, bool as 1 or 0, char as the character. "?" for a
-  // type the study does not declare in a form we know.
+  // reads back exactly (without an exponent from 1e-5 to 1e15), bool as 1
+  // or 0, char as the character. "?" for a type the study does not declare
+  // in a form we know.
   static std::string Text(BaseStudyClass& study, int index);
 
   // The study's experiments as a tab-separated table: a header line
