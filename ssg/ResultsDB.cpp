@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <iostream>
+#include <new>
 #include <unistd.h>
 
 #include "ssg/ResultsSchema.h"
@@ -15,9 +16,17 @@ namespace {
 // process exits first.
 ResultsDB* OpenRun = nullptr;
 
+// Runs inside exit(), perhaps because memory ran out: a failed allocation
+// must throw here (not call a new-handler that exits again), and nothing may
+// escape.
 void FailOpenRun() {
-  if (OpenRun != nullptr)
+  if (OpenRun == nullptr)
+    return;
+  std::set_new_handler(nullptr);
+  try {
     OpenRun->markRunFailed();
+  } catch (...) {
+  }
 }
 
 const char* const Now = "strftime('%Y-%m-%dT%H:%M:%fZ', 'now')";
@@ -38,7 +47,10 @@ ResultsDB::ResultsDB(char const* host, int port, char const* user, char const* p
 }
 
 ResultsDB::~ResultsDB() {
-  markRunFailed();
+  try {
+    markRunFailed();
+  } catch (...) {
+  }
   if (OpenRun == this)
     OpenRun = nullptr;
 }
@@ -110,6 +122,11 @@ int ResultsDB::getRunId(char* experimentName) {
     insert.run();
     RunId = static_cast<int>(Db->lastInsertId());
     Finished = false;
+    // Prepared now, so that marking the run failed at exit needs no new
+    // statement.
+    FailRun = std::make_unique<SqlStatement>(
+        *Db, std::string("UPDATE runs SET status = 'failed', finished_at = ") + Now +
+                 " WHERE id = ? AND status = 'running'");
     static bool hookInstalled = false;
     if (!hookInstalled)
       hookInstalled = std::atexit(FailOpenRun) == 0;
@@ -177,16 +194,15 @@ bool ResultsDB::writeSSGExperInfo(char const* experimentName, unsigned long numS
 }
 
 bool ResultsDB::markRunFailed() {
-  if (RunId < 0 || Finished || Db == nullptr)
+  if (RunId < 0 || Finished || Db == nullptr || FailRun == nullptr)
     return true;
   Finished = true;
   if (OpenRun == this)
     OpenRun = nullptr;
   try {
-    SqlStatement update(*Db, std::string("UPDATE runs SET status = 'failed', finished_at = ") +
-                                 Now + " WHERE id = ? AND status = 'running'");
-    update.bind(1, static_cast<long long>(RunId));
-    update.run();
+    FailRun->reset();
+    FailRun->bind(1, static_cast<long long>(RunId));
+    FailRun->run();
     return true;
   } catch (const SqlDatabase::Error& e) {
     return fail(e.what());

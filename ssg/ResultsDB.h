@@ -6,6 +6,7 @@
 #include <vector>
 
 class SqlDatabase;
+class SqlStatement;
 
 // The generator's connector to the results database: an SQLite file
 // (docs/results-db.md gives its tables), named by the model executable's -s
@@ -87,6 +88,7 @@ private:
     std::string Name, Type, Value;
   };
   std::unique_ptr<SqlDatabase> Db;
+  std::unique_ptr<SqlStatement> FailRun; // marks the started run failed
   int RunId = -1;
   bool Finished = false;
   std::string Model;
