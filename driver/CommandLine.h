@@ -11,7 +11,7 @@ extern int ExpNum;                  // -B: experiment number, default 0
 extern double hash_value;           // -h: hash table load factor in (0, 1], default 0.5
 extern short flagAbsorb;            // -a: 1 = report absorbing states
 extern char* OverrideString;        // -O: global-variable overrides (new[] copy) or null
-extern char* db_host;               // -s: results database host (new[] copy) or null
+extern char* db_host;               // -s: results database file (new[] copy) or null
 extern char* db_entity;             // -e: results database entity (new[] copy) or null
 extern int TempTraceLevel;          // -l: trace level, default 0
 

@@ -1,14 +1,24 @@
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "driver/BaseStudyClass.h"
 #include "driver/CommandLine.h"
+#include "driver/GlobalValues.h"
+#include "driver/RunRecord.h"
 #include "reward/PVModel.h"
 #include "ssg/StateSpaceGen.h"
 
 // One run: parse the command line, select the experiment, build the reward
 // model and generate its state space into the output files.
 int main(int argc, char** argv) {
+  // The study's experiments, for programs that run them all (ssg-study).
+  if (argc == 2 && std::strcmp(argv[1], GlobalValues::ListOption) == 0) {
+    GlobalValues::List(std::cout, *GenerateStudy());
+    DestructStudy();
+    return std::cout ? 0 : 1;
+  }
+
   int fileType = 1;
   char* traceFileName = nullptr;
   commandline(argc, argv, fileType, traceFileName);
@@ -27,6 +37,8 @@ int main(int argc, char** argv) {
       new StateSpaceGen(model, gExperimentPath.c_str(), gExperimentName.c_str(), flagAbsorb,
                         hash_value, db_host, db_entity, traceFileName);
   free(traceFileName);
+  if (generator->ResultsDatabase != nullptr)
+    RunRecord::Start(*generator->ResultsDatabase, *study, argv[0]);
   generator->FileType = static_cast<short>(fileType);
   generator->TraceLevel = TempTraceLevel;
   std::cout << "SSG: SetTraceLevel: " << TempTraceLevel << std::endl;

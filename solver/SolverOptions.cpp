@@ -107,6 +107,10 @@ SolverOptions SolverOptions::Parse(const std::vector<std::string>& arguments) {
       bool svg = p.size() > 4 && p.compare(p.size() - 4, 4, ".svg") == 0;
       if (!png && !svg)
         Bad("--plot: '" + p + "' must end in .png or .svg");
+    } else if (name == "--db") {
+      options.DbFile = takeValue();
+      if (options.DbFile.empty())
+        Bad("--db needs a file name");
     } else {
       Bad("unknown option '" + word + "'");
     }
@@ -152,6 +156,8 @@ Options (a value follows as the next word or after '='):
   --csv FILE          also write the rows as CSV
   --plot FILE         draw the instant-of-time variables over time with
                       gnuplot (FILE ends in .png or .svg)
+  --db FILE           also store the values in the results database FILE
+                      (created when missing), with the generator's run
   --quiet, -q         no progress on standard error
   --help, -h          this text
   --version           the program's version
@@ -161,7 +167,8 @@ input files (the message names the file and line); 2 the chain has
 deterministic delays (needs a Markov regenerative solver); 3 an iterative
 method did not converge within its limit (its residual is printed; the other
 rows are still printed); 4 the table is complete but the plot could not be
-drawn.
+drawn; 5 the table is complete but the database could not be written. With
+--db, a refused or failed solve is stored too, with its reason.
 
 Example:
   build/release/gen -P out/ -Nexp1 -B0

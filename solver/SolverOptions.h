@@ -20,6 +20,7 @@ public:
   double Omega = 0; // relaxation; 0 = the method's default
   std::string CsvFile;
   std::string PlotFile;
+  std::string DbFile; // results database the solve is stored in
   bool Quiet = false; // no progress on standard error
   bool Help = false;
   bool Version = false;

@@ -13,8 +13,37 @@
 #include "solver/Plotter.h"
 #include "solver/Progress.h"
 #include "solver/ResultTable.h"
+#include "solver/SolveRecord.h"
 #include "solver/SolverError.h"
 #include "solver/SolverOptions.h"
+#include "ssg/SqlDatabase.h"
+
+namespace {
+
+constexpr int DatabaseNotWritten = 5;
+
+// Stores the solve when --db was given; false (with the message printed)
+// when that failed.
+bool Store(const SolverOptions& options, SolveRecord& record,
+           std::chrono::steady_clock::time_point started) {
+  if (options.DbFile.empty())
+    return true;
+  record.Prefix = options.Prefix;
+  record.Seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  try {
+    std::string warning;
+    record.Store(options.DbFile, warning);
+    if (!warning.empty())
+      std::cerr << "ssg-solve: " << warning << std::endl;
+    return true;
+  } catch (const SqlDatabase::Error& error) {
+    std::cerr << "ssg-solve: results database " << error.what() << std::endl;
+    return false;
+  }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
@@ -23,17 +52,24 @@ int main(int argc, char** argv) {
   for (const std::string& a : arguments)
     quiet = quiet || a == "--quiet" || a == "-q";
   Progress progress(!quiet);
+  SolverOptions options;
   try {
-    SolverOptions options = SolverOptions::Parse(arguments);
-    if (options.Help) {
-      std::cout << SolverOptions::Usage();
-      return 0;
-    }
-    if (options.Version) {
-      std::cout << "ssg-solve " << SolverOptions::VersionText << '\n';
-      return 0;
-    }
+    options = SolverOptions::Parse(arguments);
+  } catch (const SolverError& error) {
+    std::cerr << "ssg-solve: " << error.what() << std::endl;
+    return error.exitStatus();
+  }
+  if (options.Help) {
+    std::cout << SolverOptions::Usage();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << "ssg-solve " << SolverOptions::VersionText << '\n';
+    return 0;
+  }
 
+  SolveRecord record;
+  try {
     ChainFiles files = ChainFiles::Read(options.Prefix, progress);
     ChainSolver::Result result = ChainSolver::Solve(files.Matrix, ChainSolver::MeasuresOf(files),
                                                     options, progress, !options.PlotFile.empty());
@@ -51,12 +87,18 @@ int main(int argc, char** argv) {
       ResultTable::WriteCsv(options.CsvFile, result);
 
     int status = 0;
+    record.Result = &result;
+    record.Status = SolveRecord::Outcome::Completed;
     if (!result.complete()) {
       std::cerr << "ssg-solve: not converged: " << result.Info.Failure
                 << "; its rows have no value (raise --max-iterations or try another --method)"
                 << std::endl;
       status = SolverError::NotConverged;
+      record.Status = SolveRecord::Outcome::NotConverged;
+      record.Message = "not converged: " + result.Info.Failure;
     }
+    if (!Store(options, record, started) && status == 0)
+      status = DatabaseNotWritten;
     if (!options.PlotFile.empty()) {
       std::string why = Plotter::Draw(options.PlotFile, options.Prefix, result);
       if (why.empty()) {
@@ -71,6 +113,19 @@ int main(int argc, char** argv) {
   } catch (const SolverError& error) {
     progress.finish();
     std::cerr << "ssg-solve: " << error.what() << std::endl;
+    record.Result = nullptr;
+    record.Message = error.what();
+    record.Status = SolveRecord::Outcome::Failed;
+    if (error.status() == SolverError::Unsupported) {
+      // The variables are still known: each gets a row that says why it has
+      // no value.
+      record.Status = SolveRecord::Outcome::Refused;
+      try {
+        record.Variables = PVTypeReader::Read(options.Prefix + ".pvtype");
+      } catch (const SolverError&) {
+      }
+    }
+    Store(options, record, started);
     return error.exitStatus();
   } catch (const std::bad_alloc&) {
     progress.finish();

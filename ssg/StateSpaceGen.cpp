@@ -174,10 +174,13 @@ void StateSpaceGen::GenStateSpace() {
   PrintProgress(n);
   Trace->printf(1, "Generated: %u states", n);
   std::cout << "Generated: " << n << " states" << std::endl;
-  if (ResultsDatabase != nullptr && !ResultsDatabase->writeSSGExperInfo(ExperimentName, n))
-    std::cout << "Error writing ssg experiment info" << std::endl;
-
   double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
+  if (ResultsDatabase != nullptr) {
+    ResultsDatabase->setRunTotals(TransitionsWritten, seconds);
+    if (!ResultsDatabase->writeSSGExperInfo(ExperimentName, n))
+      std::cout << "Error writing ssg experiment info" << std::endl;
+  }
+
   seconds = std::floor(seconds * 100000 + 0.5) / 100000;
   Trace->printf(1, "Computation time (user + system): %f", seconds);
   std::cout << "Computation Time (user + system): " << seconds << " seconds" << std::endl;
@@ -308,6 +311,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
       PrintProgress(n);
     if (AbsorbFlag == 1 && Transitions.empty())
       (this->*rules.reportAbsorbing)();
+    TransitionsWritten += Transitions.size();
     output.armRecord(n, Transitions);
     Transitions.clear();
     explored++;

@@ -91,9 +91,11 @@ public:
   short InstantDepth;
   unsigned int NumInstantActions;
   double HashValue;
+  // Entries written to the .arm file so far (the results database's count).
+  uint64_t TransitionsWritten = 0;
 
   // model, path prefix, experiment name, absorb flag (1: report absorbing
-  // states), hash load factor, database host, database entity (accepted, not
+  // states), hash load factor, results database file, database entity (not
   // used), trace file name. Path and name must not be null; the other strings
   // may be. The strings are copied or only read during construction, except
   // path and name, which must outlive the generator. Classifies the actions,

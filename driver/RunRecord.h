@@ -1,0 +1,17 @@
+#ifndef DRIVER_RUNRECORD_H
+#define DRIVER_RUNRECORD_H
+
+class BaseStudyClass;
+class ResultsDB;
+
+// The start of a run's record in the results database (-s): the model (the
+// executable's name), experiment number (-B), output prefix (-P and -N),
+// entity (-e) and the global variables as the experiment and the overrides
+// set them. The generator completes the record when it ends; a failure is
+// reported by the connector and the run goes on without it.
+class RunRecord {
+public:
+  static void Start(ResultsDB& db, BaseStudyClass& study, const char* program);
+};
+
+#endif

@@ -1,0 +1,66 @@
+// The study table: its axis for a plot, its cells without values and
+// whether it is complete.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "study/StudyTable.h"
+
+namespace {
+
+StudyDatabase::Experiment Done(int number, std::vector<std::pair<std::string, std::string>> globals,
+                               std::optional<double> value) {
+  StudyDatabase::Experiment e;
+  e.Number = number;
+  e.Status = "done";
+  e.SolveStatus = value ? "completed" : "not converged";
+  e.Globals = std::move(globals);
+  StudyDatabase::Value v;
+  v.Variable = "X";
+  v.Type = "steady-state";
+  v.Number = value;
+  e.Values.push_back(v);
+  return e;
+}
+
+TEST(StudyTableTest, AxisIsTheOneNumericVariableThatChanges) {
+  StudyTable one({Done(0, {{"K", "5"}, {"d", "1"}}, 0.5), Done(1, {{"K", "20"}, {"d", "1"}}, 0.7)});
+  EXPECT_EQ(one.xLabel(), "K");
+  std::vector<StudyTable::Series> s = one.series();
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_EQ(s[0].Points, (std::vector<std::pair<double, double>>{{5, 0.5}, {20, 0.7}}));
+
+  StudyTable two({Done(0, {{"K", "5"}, {"d", "1"}}, 0.5), Done(3, {{"K", "20"}, {"d", "2"}}, 0.7)});
+  EXPECT_EQ(two.xLabel(), "experiment");
+  EXPECT_EQ(two.series()[0].Points, (std::vector<std::pair<double, double>>{{0, 0.5}, {3, 0.7}}));
+  StudyTable none({Done(0, {{"K", "5"}}, 0.5), Done(1, {{"K", "5"}}, 0.7)});
+  EXPECT_EQ(none.xLabel(), "experiment");
+  StudyTable text({Done(0, {{"c", "a"}}, 0.5), Done(1, {{"c", "b"}}, 0.7)});
+  EXPECT_EQ(text.xLabel(), "experiment");
+}
+
+TEST(StudyTableTest, MissingValuesSayWhyAndMakeTheTableIncomplete) {
+  StudyTable complete({Done(0, {}, 0.5)});
+  EXPECT_TRUE(complete.complete());
+  StudyTable missing({Done(0, {}, 0.5), Done(1, {}, std::nullopt)});
+  EXPECT_FALSE(missing.complete());
+  std::ostringstream out;
+  missing.print(out);
+  EXPECT_NE(out.str().find("\n1    -       -            -      -        not converged  not "
+                           "converged\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_TRUE(missing.series()[0].Points.size() == 1);
+
+  StudyDatabase::Value interval;
+  interval.Variable = "Up";
+  interval.Type = "time-averaged interval";
+  interval.Start = 0;
+  interval.Stop = 2.5;
+  EXPECT_EQ(StudyTable::MeasureName(interval), "avg Up[0,2.5]");
+  interval.Type = "instant-of-time";
+  EXPECT_EQ(StudyTable::MeasureName(interval), "Up@0");
+}
+
+} // namespace
