@@ -43,9 +43,12 @@ class TraceFileTarvekSSG;
 // age) to the same marking with the phase advanced. In its last phase it
 // fires at its rate times its group's probability; it and its group's
 // members start again from phase 1. After every firing, timed or
-// instantaneous, each Erlang action not enabled in the state reached is set
-// back to phase 1. So in a numbered state every Erlang action that is not
-// enabled is in phase 1, and the initial state has every phase at 1.
+// instantaneous, and every aging step, each Erlang action not enabled in the
+// state reached is set back to phase 1. So in a numbered state every Erlang
+// action that is not enabled is in phase 1, and the initial state has every
+// phase at 1. The state table compares such states byte by byte, phases
+// included (the model's CompareState knows only its own vector; a SAN
+// model's is byte equality).
 //
 // Use: construct over the reward model, set FileType and TraceLevel, call
 // InitializeTrace(), then GenStateSpace(). One generator per process (the
