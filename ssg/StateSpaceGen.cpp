@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <limits>
 #include <string>
 
 #include "model/BaseActionClass.h"
@@ -53,10 +54,10 @@ StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name,
                              double hashValue, char const* dbHost, char const* /*dbEntity*/,
                              char const* traceFileName)
     : CurrentStateNumber(0), NumTimedActions(0), StateCounter(0), StateSize(0), NumErlangActions(0),
-      ResultsDatabase(nullptr), MethodFlags(0), Model(model), RewardWriter(nullptr),
-      StateTable(nullptr), InstantActions(nullptr), TimedActions(nullptr), ErlangActions(nullptr),
-      ActionArray(nullptr), GroupArray(nullptr), NextState(nullptr), ExperimentPath(path),
-      ExperimentName(name), AbsorbFlag(absorbFlag), FileType(1),
+      StoredStateSize(0), ResultsDatabase(nullptr), MethodFlags(0), Model(model),
+      RewardWriter(nullptr), StateTable(nullptr), InstantActions(nullptr), TimedActions(nullptr),
+      ErlangActions(nullptr), ActionArray(nullptr), GroupArray(nullptr), NextState(nullptr),
+      ExperimentPath(path), ExperimentName(name), AbsorbFlag(absorbFlag), FileType(1),
       TraceFileName(traceFileName ? strdup(traceFileName) : nullptr), Trace(nullptr),
       TraceOutput(nullptr), TraceLevel(0), InstantDepth(0), NumInstantActions(0),
       HashValue(hashValue) {
@@ -77,21 +78,58 @@ StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name,
   Model->listGroups(&GroupList);
   GroupArray = GroupList.getList();
 
-  StateTable = new HybridHash(Model, StateSize, InitialTableSize, VectorsPerBlock, ChunkParameter,
-                              NumBlocks, HashValue);
   ClassifyActions(numActions);
+  // A state as stored: the model's vector, then a 16-bit phase per Erlang
+  // action. The model's CompareState knows its own vector only; a SAN
+  // model's is byte equality, so states with phases are compared byte by
+  // byte, phases included.
+  StoredStateSize = StateSize + NumErlangActions * unsigned(sizeof(short));
+  StateTable =
+      new HybridHash(NumErlangActions == 0 ? Model : nullptr, StoredStateSize, InitialTableSize,
+                     VectorsPerBlock, ChunkParameter, NumBlocks, HashValue);
 
   // Working buffers of the exploration, allocated once.
-  ExploredState.assign(StateSize, 0);
-  DepthStates.assign(size_t(MAX_INSTANT_DEPTH + 2) * StateSize, 0);
+  ExploredState.assign(StoredStateSize, 0);
+  DepthStates.assign(size_t(MAX_INSTANT_DEPTH + 2) * StoredStateSize, 0);
   DepthActions.assign(size_t(MAX_INSTANT_DEPTH + 2) * NumInstantActions, nullptr);
 
-  // The initial state is state 1.
+  // The initial state is state 1, every Erlang action in phase 1.
   char* initial = ExploredState.data();
   StateCounter = 1;
-  Model->CurrentState(initial);
+  for (unsigned int i = 0; i < NumErlangActions; i++)
+    ErlangActions[i]->ResetPhase();
+  StoreState(initial);
   StateTable->Insert(initial, 1);
-  Model->SetState(initial);
+  LoadState(initial);
+}
+
+void StateSpaceGen::LoadState(char* state) {
+  Model->SetState(state);
+  if (NumErlangActions != 0)
+    LoadPhases(state + StateSize);
+}
+
+void StateSpaceGen::StoreState(char* state) {
+  Model->CurrentState(state);
+  if (NumErlangActions != 0)
+    StorePhases(state + StateSize);
+}
+
+void StateSpaceGen::LoadPhases(const char* phases) {
+  for (unsigned int i = 0; i < NumErlangActions; i++)
+    std::memcpy(&ErlangActions[i]->Phase, phases + i * sizeof(short), sizeof(short));
+}
+
+void StateSpaceGen::StorePhases(char* phases) {
+  for (unsigned int i = 0; i < NumErlangActions; i++)
+    std::memcpy(phases + i * sizeof(short), &ErlangActions[i]->Phase, sizeof(short));
+}
+
+void StateSpaceGen::ResetDisabledPhases() {
+  for (unsigned int i = 0; i < NumErlangActions; i++) {
+    if (!ErlangActions[i]->Enabled())
+      ErlangActions[i]->ResetPhase();
+  }
 }
 
 void StateSpaceGen::ClassifyActions(int numActions) {
@@ -234,12 +272,14 @@ void StateSpaceGen::SetMethodPointers() {
     }
     FindNext = &StateSpaceGen::FindNextInstant;
   }
+  if (NumErlangActions > 0)
+    FindNext = &StateSpaceGen::FindNextErlang;
   GenStateSpaceNormal(arm.data(), var.data());
 }
 
 void StateSpaceGen::AllocateWorkBuffers() {
   ReleaseWorkBuffers();
-  NextState = new char[StateSize]();
+  NextState = new char[StoredStateSize]();
 }
 
 void StateSpaceGen::ReleaseWorkBuffers() {
@@ -337,7 +377,7 @@ void StateSpaceGen::GenStateSpaceNormal(char* armFile, char* varFile) {
 
 void StateSpaceGen::FindNextNormal(char* state) {
   char* explored = ExploredState.data();
-  std::memcpy(explored, state, StateSize);
+  std::memcpy(explored, state, StoredStateSize);
   Model->SetState(explored);
   for (unsigned int i = 0; i < NumTimedActions; i++) {
     BaseActionClass* action = TimedActions[i];
@@ -362,40 +402,58 @@ double StateSpaceGen::FireEnabledAction(BaseActionClass* action, char* state) {
     Trace->printFireAction(action, 0.0);
 
   BaseGroupClass* group = GroupOf(action);
-  double rate;
-  if (action->DistributionType == ERLANG && !action->ReadyToFire()) {
-    // An Erlang phase that is not the last: the action ages instead of firing.
-    Model->AgeAction(state, action);
-    RewardAction = action;
-    RewardAged = true;
-    NextStateCurrent = true; // written below
-    if (group->NumMembers <= 0) {
-      action->Age();
-      rate = action->Rate();
-    } else {
-      for (int i = 0; i < group->NumMembers; i++)
-        group->Members[i]->Age();
-      rate = action->Rate() / group->NumMembers;
-    }
-  } else {
-    rate = action->Rate() * group->Probability(action);
-    FireOnly(action);
-    // FireAction has written the state reached; only an Erlang reset could
-    // change it after that.
-    if (NumErlangActions == 0)
-      return rate;
-    for (unsigned int i = 0; i < NumErlangActions; i++) {
-      if (!ErlangActions[i]->Enabled())
-        ErlangActions[i]->ResetPhase();
-    }
+  if (action->DistributionType == ERLANG && !action->ReadyToFire())
+    return AgeErlangAction(action, group, state);
+
+  const double rate = action->Rate() * group->Probability(action);
+  FireOnly(action);
+  // FireActionOnly has written the model's vector of the state reached;
+  // with Erlang actions the phases follow it.
+  if (NumErlangActions == 0)
+    return rate;
+  // The fired action's delay is over: it starts again from phase 1, and so
+  // do the members of its group, which aged with it.
+  action->ResetPhase();
+  for (int i = 0; i < group->NumMembers; i++)
+    group->Members[i]->ResetPhase();
+  ResetDisabledPhases();
+  StorePhases(NextState + StateSize);
+  return rate;
+}
+
+double StateSpaceGen::AgeErlangAction(BaseActionClass* action, BaseGroupClass* group, char* state) {
+  // Phases run 1, 2, ... up to ErlangParamM(), which must therefore be a
+  // whole number that a 16-bit phase reaches.
+  const double phases = action->ErlangParamM();
+  if (!(double(action->Phase) < phases) || action->Phase >= std::numeric_limits<short>::max()) {
+    std::cerr << "Error: Erlang action " << action->ActionName << " cannot age past phase "
+              << action->Phase << ": its number of phases (ErlangParamM() = " << phases
+              << ") must be a whole number from 1 to " << std::numeric_limits<short>::max()
+              << ", the same for every member of its group (they age together)" << std::endl;
+    std::exit(1);
   }
-  Model->CurrentState(NextState);
+  Model->AgeAction(state, action);
+  RewardAction = action;
+  RewardAged = true;
+  NextStateCurrent = true;
+  double rate;
+  if (group->NumMembers <= 0) {
+    action->Age();
+    rate = action->Rate();
+  } else {
+    for (int i = 0; i < group->NumMembers; i++)
+      group->Members[i]->Age();
+    rate = action->Rate() / group->NumMembers;
+  }
+  // A member aged with the group that is not enabled stays in phase 1.
+  ResetDisabledPhases();
+  StoreState(NextState);
   return rate;
 }
 
 void StateSpaceGen::FindNextInstant(char* state) {
   char* explored = ExploredState.data();
-  std::memcpy(explored, state, StateSize);
+  std::memcpy(explored, state, StoredStateSize);
   Model->SetState(explored);
   for (unsigned int i = 0; i < NumTimedActions; i++) {
     BaseActionClass* action = TimedActions[i];
@@ -412,14 +470,33 @@ void StateSpaceGen::FindNextInstant(char* state) {
   ResolveSuccessors(NormalChain);
 }
 
+void StateSpaceGen::FindNextErlang(char* state) {
+  char* explored = ExploredState.data();
+  std::memcpy(explored, state, StoredStateSize);
+  LoadState(explored);
+  for (unsigned int i = 0; i < NumTimedActions; i++) {
+    BaseActionClass* action = TimedActions[i];
+    if (TraceLevel >= 4)
+      Trace->printf(4, "Checking Action: %s", action->ActionName);
+    if (action->Enabled()) {
+      const double rate = FireEnabledAction(action, explored);
+      InstantDepth = 0;
+      FollowChain<true>(rate, 1.0, NormalChain);
+      LoadState(explored);
+    }
+  }
+  ResolveSuccessors(NormalChain);
+}
+
 void StateSpaceGen::FireInstant(double rate, double p) {
-  FollowChain(rate, p, NormalChain);
+  FollowChain<false>(rate, p, NormalChain);
 }
 
 void StateSpaceGen::FireInstantDet(double rate, double p) {
-  FollowChain(rate, p, DeterministicChain);
+  FollowChain<false>(rate, p, DeterministicChain);
 }
 
+template <bool WithPhases>
 void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) {
   if (InstantDepth > MAX_INSTANT_DEPTH) {
     std::cerr << rules.depthMessage << "(" << MAX_INSTANT_DEPTH << ")\n"
@@ -432,8 +509,11 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
 
   if (numEnabled == 0) {
     // A stable state: the end of this chain.
-    if (!NextStateCurrent)
+    if (!NextStateCurrent) {
       Model->CurrentState(NextState);
+      if constexpr (WithPhases)
+        StorePhases(NextState + StateSize);
+    }
     AddSuccessor(rate * p, rules);
     return;
   }
@@ -446,8 +526,10 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     FireInstantOnly(action);
+    if constexpr (WithPhases)
+      ResetDisabledPhases();
     InstantDepth++;
-    FollowChain(rate, rules.weighByGroup ? p * q : p, rules);
+    FollowChain<WithPhases>(rate, rules.weighByGroup ? p * q : p, rules);
     InstantDepth--;
     return;
   }
@@ -463,12 +545,15 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
   }
 
   // The vanishing state each candidate starts from: the model's current
-  // state.
+  // state (with the phases).
   char* saved = DepthState(InstantDepth);
-  if (NextStateCurrent)
-    std::memcpy(saved, NextState, StateSize);
-  else
+  if (NextStateCurrent) {
+    std::memcpy(saved, NextState, StoredStateSize);
+  } else {
     Model->CurrentState(saved);
+    if constexpr (WithPhases)
+      StorePhases(saved + StateSize);
+  }
   for (unsigned int i = 0; i < numCandidates; i++) {
     BaseActionClass* action = enabled[i];
     const double share = rules.weighByGroup ? p * GroupOf(action)->Probability(action)
@@ -476,10 +561,14 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     FireInstantOnly(action);
+    if constexpr (WithPhases)
+      ResetDisabledPhases();
     InstantDepth++;
-    FollowChain(rate, share, rules);
+    FollowChain<WithPhases>(rate, share, rules);
     InstantDepth--;
     Model->SetState(saved);
+    if constexpr (WithPhases)
+      LoadPhases(saved + StateSize);
   }
 }
 
@@ -533,9 +622,9 @@ void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
   // its stored vector goes next.
   if (count > 0)
     StateTable->prefetchStored(Successors[count - 1].hash);
-  if (SuccessorStates.size() < (count + 1) * StateSize)
-    SuccessorStates.resize(2 * (count + 1) * StateSize);
-  std::memcpy(SuccessorStates.data() + count * StateSize, NextState, StateSize);
+  if (SuccessorStates.size() < (count + 1) * StoredStateSize)
+    SuccessorStates.resize(2 * (count + 1) * StoredStateSize);
+  std::memcpy(SuccessorStates.data() + count * StoredStateSize, NextState, StoredStateSize);
   Successors.push_back({value, hash, RewardAction, RewardAged});
   // The trace of level 4 tells each transition where it is found.
   if (TraceLevel >= 4)
@@ -548,14 +637,14 @@ void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
     StateTable->prefetchStored(Successors[count - 1].hash);
   for (std::size_t i = 0; i < count; i++) {
     const Successor& successor = Successors[i];
-    char* state = SuccessorStates.data() + i * StateSize;
+    char* state = SuccessorStates.data() + i * StoredStateSize;
     const double value = successor.value;
     const uint32_t number = StateTable->Lookup(state, successor.hash);
     if (number == HybridHash::NotFound &&
         (rules.keepNegative ? value != 0.0 && !std::isnan(value) : value > 0)) {
       // A new state is numbered from NextState, with the reward values of
       // the firing that reached it, given to the variables now.
-      std::memcpy(NextState, state, StateSize);
+      std::memcpy(NextState, state, StoredStateSize);
       if (!Model->ConsideredPVs.empty()) {
         Model->SetState(NextState);
         if (successor.aged)

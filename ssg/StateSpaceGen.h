@@ -34,6 +34,22 @@ class TraceFileTarvekSSG;
 // firings as minus their probability and the enabling states in DetLists
 // (the .det file).
 //
+// Erlang actions: a state as numbered and stored (StoredStateSize bytes) is
+// the model's state vector followed by the phase of each Erlang action, 16
+// bits in host byte order, in the order of ErlangActions; without Erlang
+// actions it is the model's vector alone. Such models are explored by
+// FindNextErlang. An enabled Erlang action whose phase is not its last ages:
+// a transition at its rate (divided among its group's members, which all
+// age) to the same marking with the phase advanced. In its last phase it
+// fires at its rate times its group's probability; it and its group's
+// members start again from phase 1. After every firing, timed or
+// instantaneous, and every aging step, each Erlang action not enabled in the
+// state reached is set back to phase 1. So in a numbered state every Erlang
+// action that is not enabled is in phase 1, and the initial state has every
+// phase at 1. The state table compares such states byte by byte, phases
+// included (the model's CompareState knows only its own vector; a SAN
+// model's is byte equality).
+//
 // Use: construct over the reward model, set FileType and TraceLevel, call
 // InitializeTrace(), then GenStateSpace(). One generator per process (the
 // successor operation FindNext is process-wide).
@@ -46,7 +62,7 @@ class TraceFileTarvekSSG;
 // nothing per state or transition beyond the store's and the table's growth:
 // the working buffers, the transition map and the per-depth buffers of the
 // instantaneous chains are allocated once and reused. Memory per state: the
-// state table's (its vector plus 4 / load factor bytes).
+// state table's (StoredStateSize bytes plus 4 / load factor bytes).
 class StateSpaceGen {
 public:
   // Longest chain of instantaneous firings after one timed firing; the next
@@ -66,6 +82,9 @@ public:
   unsigned int StateCounter;
   unsigned int StateSize;
   unsigned int NumErlangActions;
+  // Bytes of a state as numbered and stored: StateSize, then 2 per Erlang
+  // action (its phase).
+  unsigned int StoredStateSize;
   ResultsDB* ResultsDatabase;
   unsigned int MethodFlags;
   PVModel* Model;
@@ -128,9 +147,13 @@ public:
   void FindNextInstant(char* state);
   // Explores one state of a model with deterministic actions.
   void FindNextDeterministic(char* state);
+  // Explores one state (marking and phases) of a model with Erlang actions,
+  // with or without instantaneous ones.
+  void FindNextErlang(char* state);
   // Fires a timed action if enabled, from the explored state `state`: the
-  // rate of the transition produced (target vector in NextState), or nothing
-  // when the action is not enabled.
+  // rate of the transition produced (target state in NextState, phases
+  // included), or nothing when the action is not enabled. An Erlang action
+  // not in its last phase ages instead of firing.
   std::optional<double> FireAction(BaseActionClass* action, char* state);
   // FireAction of an action known to be enabled: the rate. (The
   // exploration loops test Enabled() themselves: a rate returned alone
@@ -184,8 +207,10 @@ protected:
   // The breadth-first loop shared by both methods: explores every state,
   // writing its .arm record; returns the number of states explored.
   uint64_t ExploreStates(const ExplorationRules& rules);
-  // The shared chain follower.
-  void FollowChain(double rate, double p, const ChainRules& rules);
+  // The shared chain follower. WithPhases (models with Erlang actions): the
+  // states it saves and writes carry the phases, and every instantaneous
+  // firing sets the Erlang actions it disables back to phase 1.
+  template <bool WithPhases> void FollowChain(double rate, double p, const ChainRules& rules);
   // Fires the action in the model and writes the state reached to
   // NextState. The variables' values are left for the states that need
   // them (new states): RewardAction notes the firing they follow from.
@@ -267,7 +292,22 @@ private:
   // Keeps, in order, only the actions of the highest rank (at least 0) among
   // the first n of `actions`; returns how many remain.
   static unsigned int KeepHighestRank(BaseActionClass** actions, unsigned int n);
-  char* DepthState(int depth) { return DepthStates.data() + size_t(depth) * StateSize; }
+  char* DepthState(int depth) { return DepthStates.data() + size_t(depth) * StoredStateSize; }
+
+  // A stored state (StoredStateSize bytes) made the model's state: its
+  // vector, then every Erlang action's phase; and the reverse.
+  void LoadState(char* state);
+  void StoreState(char* state);
+  void LoadPhases(const char* phases);
+  void StorePhases(char* phases);
+  // The aging step of an enabled Erlang action not in its last phase, from
+  // the explored state `state`: the action (or every member of its group)
+  // advances one phase; the state reached goes to NextState. Returns the
+  // rate.
+  double AgeErlangAction(BaseActionClass* action, BaseGroupClass* group, char* state);
+  // After a firing: the Erlang actions not enabled in the model's current
+  // state go back to phase 1.
+  void ResetDisabledPhases();
   [[noreturn]] static void UnsupportedDistribution();
 };
 

@@ -79,7 +79,7 @@ void StateSpaceGen::GenStateSpaceDeterministic(char* armName, char* varName, cha
 
 void StateSpaceGen::FindNextDeterministic(char* state) {
   char* explored = ExploredState.data();
-  std::memcpy(explored, state, StateSize);
+  std::memcpy(explored, state, StoredStateSize);
   for (unsigned int i = 0; i < NumTimedActions; i++) {
     BaseActionClass* action = TimedActions[i];
     // Each action starts from the explored state.

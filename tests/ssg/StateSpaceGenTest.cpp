@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <string>
 
-#include "model/PostselectGroup.h"
 #include "ssg/HybridHash.h"
 #include "tests/ssg/GenHarness.h"
 
@@ -318,59 +317,6 @@ TEST(StateSpaceGenTest, ClassifiesActivitiesByDistribution) {
   EXPECT_STREQ(gen.ErlangActions[0]->ActionName, "er");
   EXPECT_EQ(gen.StateCounter, 1u);
   EXPECT_EQ(gen.StateTable->InsertCount, 1u);
-}
-
-TEST(StateSpaceGenTest, ErlangActivityAgesUntilItsLastPhase) {
-  // a (rate 1) moves q 0 -> 1; e (Erlang, 2 phases, rate 5) moves p 0 -> 1.
-  // State 1 (p0 q0): a reaches state 2 (p0 q1); e is in phase 1, so it ages
-  // (a self-loop at its rate) and enters phase 2. State 2: e is ready and
-  // fires to state 3 (p1 q1), where it is disabled and reset to phase 1.
-  auto* san = new SmallSAN;
-  int p = san->add("p", 0);
-  int q = san->add("q", 0);
-  san->move("a", q, 0, 1, 1.0);
-  auto* e = san->move("e", p, 0, 1, 5.0, ERLANG);
-  e->phases = 2.0;
-  san->finish();
-  SmallPVModel model(san);
-  ScratchDir dir;
-  Generate(&model, dir);
-  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
-  EXPECT_EQ(arm.count, 3u);
-  EXPECT_EQ(arm.transitions[1], (Transitions{{1, Sci(5.0)}, {2, Sci(1.0)}}));
-  EXPECT_EQ(arm.transitions[2], (Transitions{{3, Sci(5.0)}}));
-  EXPECT_TRUE(arm.transitions[3].empty());
-  EXPECT_EQ(e->Phase, 1);
-}
-
-TEST(StateSpaceGenTest, ErlangActivityInAGroupAgesEveryMemberAndSharesTheRate) {
-  // e1 and e2 (Erlang, 3 phases, rates 6 and 9) belong to one group of two
-  // members. Aging e1 ages both and the aging rate is e1's rate / 2.
-  auto* san = new SmallSAN;
-  san->add("p", 0);
-  auto* e1 = san->activity("e1", ERLANG);
-  auto* e2 = san->activity("e2", ERLANG);
-  for (auto* e : {e1, e2}) {
-    e->phases = 3.0;
-    e->enabled = [] { return true; };
-  }
-  e1->rate = [] { return 6.0; };
-  e2->rate = [] { return 9.0; };
-  auto* group = new PostselectGroup(2);
-  group->setMember(e1, 0);
-  group->setMember(e2, 1);
-  san->extraGroups.push_back(group);
-  e1->GroupID = e2->GroupID = 2;
-  san->finish();
-  SmallPVModel model(san);
-  ScratchDir dir;
-  Generate(&model, dir);
-  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
-  EXPECT_EQ(arm.count, 1u);
-  // e1 ages both (to phase 2): 3; e2 ages both (to phase 3): 4.5.
-  EXPECT_EQ(arm.transitions[1], (Transitions{{1, Sci(6.0 / 2 + 9.0 / 2)}}));
-  EXPECT_EQ(e1->Phase, 3);
-  EXPECT_EQ(e2->Phase, 3);
 }
 
 TEST(StateSpaceGenTest, ProgressLinesEveryThousandStatesAndAtTheEnd) {
