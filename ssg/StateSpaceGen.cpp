@@ -44,10 +44,10 @@ const StateSpaceGen::ExplorationRules StateSpaceGen::DeterministicExploration = 
     8, &StateSpaceGen::ReportAbsorbingDeterministic};
 
 const StateSpaceGen::ChainRules StateSpaceGen::NormalChain = {
-    false, false, "Error:  Maximum number of zero time transition recursive firings exceeded",
+    false, "Error:  Maximum number of zero time transition recursive firings exceeded",
     "Possible undetermined model."};
 const StateSpaceGen::ChainRules StateSpaceGen::DeterministicChain = {
-    true, true, "Error:  Maximum number of zero time transition firings exceeded",
+    true, "Error:  Maximum number of zero time transition firings exceeded",
     "Possible undetermined model"};
 
 StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name, short absorbFlag,
@@ -519,30 +519,25 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
   }
 
   if (numEnabled == 1) {
-    // Alone, the action fires for sure (weighed by its group's probability
-    // under the deterministic rules).
+    // Alone, the action fires for sure.
     BaseActionClass* action = enabled[0];
-    const double q = rules.weighByGroup ? GroupOf(action)->Probability(action) : 1.0;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     FireInstantOnly(action);
     if constexpr (WithPhases)
       ResetDisabledPhases();
     InstantDepth++;
-    FollowChain<WithPhases>(rate, rules.weighByGroup ? p * q : p, rules);
+    FollowChain<WithPhases>(rate, p, rules);
     InstantDepth--;
     return;
   }
 
   // Several: only the highest rank competes, each by its share of the
-  // candidates' total weight (by its group's probability under the
-  // deterministic rules).
+  // candidates' total weight.
   const unsigned int numCandidates = KeepHighestRank(enabled, numEnabled);
   double totalWeight = 0.0;
-  if (!rules.weighByGroup) {
-    for (unsigned int i = 0; i < numCandidates; i++)
-      totalWeight += enabled[i]->Weight();
-  }
+  for (unsigned int i = 0; i < numCandidates; i++)
+    totalWeight += enabled[i]->Weight();
 
   // The vanishing state each candidate starts from: the model's current
   // state (with the phases).
@@ -556,8 +551,7 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
   }
   for (unsigned int i = 0; i < numCandidates; i++) {
     BaseActionClass* action = enabled[i];
-    const double share = rules.weighByGroup ? p * GroupOf(action)->Probability(action)
-                                            : (action->Weight() / totalWeight) * p;
+    const double share = (action->Weight() / totalWeight) * p;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     FireInstantOnly(action);

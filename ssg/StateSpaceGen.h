@@ -163,7 +163,8 @@ public:
   // to the stable states reached, for a timed firing of the given rate; p is
   // the probability of the chain so far.
   void FireInstant(double rate, double p);
-  // The deterministic method's variant of FireInstant (see ChainRules).
+  // The deterministic method's variant of FireInstant (see ChainRules):
+  // negative values (deterministic firings) are kept.
   void FireInstantDet(double rate, double p);
   // Records a transition with the given rate to the stable state numbered
   // `number`, or to the new state in NextState when number is
@@ -185,12 +186,11 @@ protected:
     void (StateSpaceGen::*reportAbsorbing)();
   };
   // What sets the two methods apart in following an instantaneous chain.
+  // Both weigh the firings alike: an action enabled alone fires with
+  // probability 1, competing actions of the highest rank by their share of
+  // the candidates' total weight, so the branches of a vanishing state sum
+  // to 1.
   struct ChainRules {
-    // Deterministic method: every instantaneous firing, alone or competing,
-    // is weighed by the probability its group gives it. Normal method: an
-    // action enabled alone fires with probability 1, competing actions by
-    // their share of the candidates' total weight.
-    bool weighByGroup;
     // Deterministic method: every non-zero value is recorded (deterministic
     // firings are negative). Normal method: only positive rates.
     bool keepNegative;

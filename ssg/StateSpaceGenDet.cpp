@@ -8,8 +8,9 @@
 // - every explored state in which a deterministic activity is enabled is
 //   recorded with the activity's delay in DetLists, written to the .det file
 //   at the end;
-// - instantaneous chains are followed by FireInstantDet, which weighs each
-//   firing by its group probability and keeps negative values.
+// - instantaneous chains are followed by FireInstantDet, which weighs the
+//   firings as FireInstant does (competing actions of the highest rank by
+//   their share of the total weight) and keeps negative values.
 // The .arm header reserves 8 characters for the state count (the layout the
 // solver of such models reads); a longer count moves the records
 // (StateSpaceGen::FinishArmFile), so files up to 99999999 states keep that

@@ -136,16 +136,29 @@ TEST(StateSpaceGenDetTest, DeterministicAndExponentialToSameTargetAddUp) {
   EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -1.0 + 0.25}}, {}}));
 }
 
-TEST(StateSpaceGenDetTest, ChainBranchesCarryTheirOwnGroupsProbability) {
+TEST(StateSpaceGenDetTest, CompetingBranchesInSeparateGroupsSplitByWeight) {
   // D and E (rate 2) lead from X = 0 to the vanishing X = 1, where I1
-  // (weight 1) and I2 (weight 3) compete, each its own group: each branch
-  // keeps its group's probability 1 (a weight split would give 1:3).
+  // (weight 1) and I2 (weight 3) compete, each its own group. They split by
+  // weight, 1/4 and 3/4, as in normal generation: each group's own
+  // probability (1 for both) would give the branches 2 in all.
   Model m;
   m.deterministic("D", 1.0, 0, 1);
   m.exponential("E", 2.0, 0, 1);
   m.instant("I1", 1.0, 1, 2);
   m.instant("I2", 3.0, 1, 3);
-  EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -1.0 + 2.0}, {3, -1.0 + 2.0}}, {}, {}}));
+  EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -0.25 + 0.5}, {3, -0.75 + 1.5}}, {}, {}}));
+}
+
+TEST(StateSpaceGenDetTest, BranchesOfAGroupAndALoneActivityShareOneWhole) {
+  // I1 (weight 1) and I2 (weight 3) in one group compete with I3 (weight 4),
+  // a group of its own: 1/8, 3/8 and 4/8 of D's -1.
+  Model m;
+  m.deterministic("D", 1.0, 0, 1);
+  FunctionActivity* i1 = m.instant("I1", 1.0, 1, 2);
+  FunctionActivity* i2 = m.instant("I2", 3.0, 1, 3);
+  m.instant("I3", 4.0, 1, 4);
+  m.group({i1, i2});
+  EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -0.125}, {3, -0.375}, {4, -0.5}}, {}, {}, {}}));
 }
 
 TEST(StateSpaceGenDetTest, ChainSplitsByWeightInsideOneGroup) {
