@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "model/ActivityLinks.h"
 #include "model/BaseActionClass.h"
 #include "model/BaseGroupClass.h"
 #include "model/StandardErrors.h"
@@ -79,6 +80,7 @@ StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name,
   GroupArray = GroupList.getList();
 
   ClassifyActions(numActions);
+  CheckGroupsAndLinks();
   // A state as stored: the model's vector, then a 16-bit phase per Erlang
   // action. The model's CompareState knows its own vector only; a SAN
   // model's is byte equality, so states with phases are compared byte by
@@ -340,6 +342,8 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   // thread meanwhile.
   OutOfMemory memoryGuard(StateCounter);
   OutputThread output(ArmFile, *RewardWriter);
+  // Model faults found while firing name the state explored.
+  SetFaultState(&CurrentStateNumber);
   uint64_t explored = 0;
   for (uint32_t n = 1; n <= StateCounter; n++) {
     CurrentStateNumber = n;
@@ -356,6 +360,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
     Transitions.clear();
     explored++;
   }
+  SetFaultState(nullptr);
   output.finish();
   return explored;
 }
@@ -406,6 +411,8 @@ double StateSpaceGen::FireEnabledAction(BaseActionClass* action, char* state) {
     return AgeErlangAction(action, group, state);
 
   const double rate = action->Rate() * group->Probability(action);
+  if (!IsRate(rate)) [[unlikely]]
+    BadRate(action, group);
   FireOnly(action);
   // FireActionOnly has written the model's vector of the state reached;
   // with Erlang actions the phases follow it.
@@ -445,6 +452,8 @@ double StateSpaceGen::AgeErlangAction(BaseActionClass* action, BaseGroupClass* g
       group->Members[i]->Age();
     rate = action->Rate() / group->NumMembers;
   }
+  if (!IsRate(rate)) [[unlikely]]
+    BadRate(action, nullptr);
   // A member aged with the group that is not enabled stays in phase 1.
   ResetDisabledPhases();
   StoreState(NextState);
@@ -536,8 +545,14 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
   // candidates' total weight.
   const unsigned int numCandidates = KeepHighestRank(enabled, numEnabled);
   double totalWeight = 0.0;
-  for (unsigned int i = 0; i < numCandidates; i++)
-    totalWeight += enabled[i]->Weight();
+  for (unsigned int i = 0; i < numCandidates; i++) {
+    const double weight = enabled[i]->Weight();
+    if (!IsRate(weight)) [[unlikely]]
+      BadWeight(enabled[i], weight);
+    totalWeight += weight;
+  }
+  if (!(totalWeight > 0.0 && IsRate(totalWeight))) [[unlikely]]
+    BadTotalWeight(enabled, numCandidates, totalWeight);
 
   // The vanishing state each candidate starts from: the model's current
   // state (with the phases).
@@ -564,6 +579,72 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     if constexpr (WithPhases)
       LoadPhases(saved + StateSize);
   }
+}
+
+void StateSpaceGen::CheckGroupsAndLinks() {
+  const int numGroups = GroupList.getNumItems();
+  for (unsigned int i = 0; i < NumInstantActions + NumTimedActions; i++) {
+    BaseActionClass* action =
+        i < NumInstantActions ? InstantActions[i] : TimedActions[i - NumInstantActions];
+    const int id = action->GroupID;
+    if (id < 0 || id >= numGroups) {
+      std::cerr << "Error: activity " << action->ActionName << " has group id " << id
+                << ", but the model's groups are numbered 0 to " << numGroups - 1 << std::endl;
+      std::exit(1);
+    }
+    BaseGroupClass* group = GroupArray[id];
+    if (group != action && !group->IsAMember(action)) {
+      std::cerr << "Error: activity " << action->ActionName << " has group id " << id
+                << ", the id of " << group->ActionName
+                << ", which does not hold it (each activity needs the id of its own group; "
+                   "two activities were given the same group id?)"
+                << std::endl;
+      std::exit(1);
+    }
+  }
+  const int numActions = std::min(Model->numActions, ActionList.getNumItems());
+  if (BaseActionClass* unlinked = ActivityLinks::FindUnlinked(ActionArray, std::max(numActions, 0),
+                                                              GroupArray, numGroups)) {
+    std::cerr << "Error: activity " << unlinked->ActionName
+              << " was never linked to its places (its model must call its LinkVariables() "
+                 "before the state space is generated)"
+              << std::endl;
+    std::exit(1);
+  }
+}
+
+void StateSpaceGen::BadRate(BaseActionClass* action, BaseGroupClass* group) {
+  // A deterministic action's value is its group's probability alone.
+  const double rate = action->Rate();
+  std::cerr << "Error: activity " << action->ActionName;
+  if (action->DistributionType != DETERMINISTIC && (!IsRate(rate) || group == nullptr))
+    std::cerr << " has rate " << rate;
+  else
+    std::cerr << " is given probability " << group->Probability(action) << " by its group "
+              << group->ActionName;
+  std::cerr << " in state " << CurrentStateNumber
+            << " (a rate must be a finite number, 0 or more; a group's weights must be finite, "
+               "0 or more, and not all 0)"
+            << std::endl;
+  std::exit(1);
+}
+
+void StateSpaceGen::BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
+                                   double totalWeight) {
+  std::cerr << "Error: the competing instantaneous activities";
+  for (unsigned int i = 0; i < numCandidates; i++)
+    std::cerr << (i == 0 ? " " : ", ") << candidates[i]->ActionName;
+  std::cerr << " have total weight " << totalWeight << " in a vanishing state reached from state "
+            << CurrentStateNumber << " (their weights must add up to a finite number above 0)"
+            << std::endl;
+  std::exit(1);
+}
+
+void StateSpaceGen::BadWeight(BaseActionClass* action, double weight) {
+  std::cerr << "Error: activity " << action->ActionName << " has weight " << weight
+            << " in a vanishing state reached from state " << CurrentStateNumber
+            << " (a weight must be a finite number, 0 or more)" << std::endl;
+  std::exit(1);
 }
 
 BaseGroupClass* StateSpaceGen::GroupOf(BaseActionClass* action) {

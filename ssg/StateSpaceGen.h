@@ -2,6 +2,7 @@
 #define SSG_STATESPACEGEN_H
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -284,6 +285,23 @@ private:
   std::vector<char> SuccessorStates;
 
   void ClassifyActions(int numActions);
+  // Model faults found before exploring: every action's GroupID names a
+  // group that is the action or holds it, and every activity with arcs was
+  // linked to its places (ActivityLinks). Otherwise a message naming the
+  // activity, exit status 1.
+  void CheckGroupsAndLinks();
+  // A rate, weight or probability the chain can use: finite, 0 or more (0
+  // is dropped). Negative, infinite and undefined values are model faults.
+  static bool IsRate(double x) { return x >= 0.0 && x <= std::numeric_limits<double>::max(); }
+  // The message naming the action, its value (its rate, or when that is
+  // sound the probability its group gives it) and the state explored; exit
+  // status 1.
+  [[noreturn]] void BadRate(BaseActionClass* action, BaseGroupClass* group);
+  [[noreturn]] void BadWeight(BaseActionClass* action, double weight);
+  // Competing activities whose weights add up to 0 (or overflow): no share
+  // is defined. The message names them and the state.
+  [[noreturn]] void BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
+                                   double totalWeight);
   // The group that scales an action's rate (its GroupID's entry).
   BaseGroupClass* GroupOf(BaseActionClass* action);
   // Lists the instantaneous actions enabled in the model's current state, in

@@ -92,7 +92,10 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
     // probability its group gives it, and the explored state is an enabling
     // state of its delay; any other firing is its rate times that
     // probability.
-    double value = GroupOf(action)->Probability(action);
+    BaseGroupClass* group = GroupOf(action);
+    double value = group->Probability(action);
+    if (!IsRate(value)) [[unlikely]]
+      BadRate(action, group);
     if (TraceLevel >= 1)
       Trace->printf(1, "Enabled: %s", action->ActionName);
     if (action->DistributionType == DETERMINISTIC) {
@@ -106,6 +109,8 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
       DetLists.insertEnablingState(CurrentStateNumber, parameters[0]);
     } else {
       value = action->Rate() * value;
+      if (!IsRate(value)) [[unlikely]]
+        BadRate(action, group);
     }
 
     if (TraceLevel >= 1)
