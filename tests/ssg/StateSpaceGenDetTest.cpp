@@ -4,6 +4,7 @@
 // from the small model each test defines, over one place X.
 
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "model/BaseGroupClass.h"
+#include "tests/driver/OutputFaults.h"
 #include "tests/ssg/GenHarness.h"
 #include "tests/ssg/SmallModels.h"
 
@@ -253,6 +255,42 @@ TEST(StateSpaceGenDetTest, ChainOfTwentyThreeInstantaneousFiringsIsAcceptedNotTw
               "Error:  Maximum number of zero time transition firings exceeded\\(23\\)\n"
               "Possible undetermined model\n"
               "Please check the model and try again");
+}
+
+TEST(StateSpaceGenDetTest, InstantaneousCycleStopsTheRun) {
+  // After D, There and Back lead X from 1 to 2 and back for ever: a
+  // vanishing loop, stopped at the chain limit; the .arm file begun claims
+  // no state count.
+  ScratchDir dir;
+  auto run = [&dir] {
+    Model m;
+    m.deterministic("D", 1.0, 0, 1);
+    m.instant("There", 1.0, 1, 2);
+    m.instant("Back", 1.0, 2, 1);
+    Generate(m.finish(), dir);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
+              "Error:  Maximum number of zero time transition firings exceeded\\(23\\)\n"
+              "Possible undetermined model\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("t.arm")));
+  EXPECT_TRUE(ArmClaimsNoCount(dir.file("t.arm")));
+}
+
+TEST(StateSpaceGenDetTest, UnstableInitialStateStopsBeforeTheArmFile) {
+  ScratchDir dir;
+  auto run = [&dir] {
+    Model m;
+    m.deterministic("D", 1.0, 0, 1);
+    m.instant("Now", 1.0, 0, 2);
+    PVModel* model = m.finish();
+    // The message goes to standard output; show it to the death test.
+    std::cout.rdbuf(std::cerr.rdbuf());
+    Generate(model, dir);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
+              "Error: The initial state is not stable, i.e., at least one instantaneous action is "
+              "enabled in that state.");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("t.arm")));
 }
 
 TEST(StateSpaceGenDetTest, UnopenableDetFileStopsBeforeArmFile) {
