@@ -107,6 +107,29 @@ TEST(StateSpaceGenTest, ZeroRateTransitionIsDroppedAndItsTargetNotNumbered) {
   EXPECT_EQ(arm.transitions[2], (Transitions{{3, Sci(3.0)}}));
 }
 
+TEST(StateSpaceGenTest, TimedRateIsScaledByTheProbabilityItsGroupGivesIt) {
+  // a and b, rate 2 each, share one group with weights 1 and 3: the group
+  // gives them 1/4 and 3/4, so the transitions carry 0.5 and 1.5 (without
+  // the group's probability both would be 2).
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  FunctionActivity* a = san->move("a", p, 0, 1, 2.0);
+  FunctionActivity* b = san->move("b", p, 0, 2, 2.0);
+  b->weight = 3.0;
+  auto* group = new BaseGroupClass("G", 2, EXPONENTIAL, DEFAULT_POLICY, 0, 2, false);
+  group->initialize(2, "G");
+  group->appendGroup(a);
+  group->appendGroup(b);
+  a->GroupID = b->GroupID = 2;
+  san->extraGroups.push_back(group);
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(0.5)}, {3, Sci(1.5)}}));
+}
+
 // A timed activity "go" (rate 2) moves phase 0 -> 1; instantaneous activities
 // enabled in phase 1 lead on. Returns the model for more activities.
 struct ChainModel {
