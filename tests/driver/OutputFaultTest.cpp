@@ -155,19 +155,28 @@ TEST(OutputFaultTest, HundredThousandCharacterOptionValues) {
   // crashes.
   FaultDir dir;
   const std::string longName(100000, 'n');
-  RunResult name = RunControlled(Binary("gen"), {"-P" + dir.path, "-N" + longName}, {});
+  RunResult name = RunControlled(Binary("gen"), {"-P" + dir.path, "-N" + longName, "-B0"}, {});
   EXPECT_EQ(name.status, 1);
   EXPECT_EQ(name.signal, 0);
   EXPECT_NE(name.err.find("File name too long"), std::string::npos) << name.err.substr(0, 300);
 
-  const std::string longOverride = "d:meo:0." + std::string(99992, '0') + "5";
+  // meo = 0.2 written with 99,991 trailing zeros gives the chain of
+  // meo = 0.2 written short, not the experiment's own meo = 0.1.
+  const std::string longOverride = "d:meo:0.2" + std::string(99991, '0');
+  ASSERT_EQ(longOverride.size(), 100000u);
   RunResult override =
-      RunControlled(Binary("gen"), {"-P" + dir.path, "-Nx", "-O" + longOverride}, {});
+      RunControlled(Binary("gen"), {"-P" + dir.path, "-Nlong", "-B0", "-O" + longOverride}, {});
   EXPECT_EQ(override.status, 0) << override.err.substr(0, 300);
-  EXPECT_NE(override.out.find("Generated: 44 states"), std::string::npos);
+  RunResult shortOverride =
+      RunControlled(Binary("gen"), {"-P" + dir.path, "-Nshort", "-B0", "-Od:meo:0.2"}, {});
+  RunResult plain = RunControlled(Binary("gen"), {"-P" + dir.path, "-Nplain", "-B0"}, {});
+  ASSERT_EQ(shortOverride.status, 0);
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(ReadWholeFile(dir.file("long.arm")), ReadWholeFile(dir.file("short.arm")));
+  EXPECT_NE(ReadWholeFile(dir.file("long.arm")), ReadWholeFile(dir.file("plain.arm")));
 
   const std::string longPath = dir.path + std::string(100000, 'p') + "/";
-  RunResult path = RunControlled(Binary("gen-mdk"), {"-P" + longPath, "-Nx"}, {});
+  RunResult path = RunControlled(Binary("gen-mdk"), {"-P" + longPath, "-Nx", "-B0"}, {});
   EXPECT_EQ(path.status, 1);
   EXPECT_EQ(path.signal, 0);
 }
