@@ -254,26 +254,27 @@ void StateSpaceGen::SetMethodPointers() {
   const bool exponentialOrInstant = (MethodFlags & ExponentialOrInstantFlag) != 0;
   if ((MethodFlags & UnsupportedFlags) != 0 || (deterministic && erlang))
     UnsupportedDistribution();
+  if (!deterministic && !erlang && !exponentialOrInstant)
+    UnsupportedDistribution();
+  // The model is still in its initial state, which must be stable under
+  // both methods: the deterministic one never fires an instantaneous
+  // activity from an explored state either.
+  for (unsigned int i = 0; i < NumInstantActions; i++) {
+    if (InstantActions[i]->Enabled()) {
+      std::cout << "Error: The initial state is not stable, i.e., at least"
+                << " one instantaneous action is enabled in that state." << std::endl;
+      std::exit(1);
+    }
+  }
   if (deterministic) {
     FindNext = &StateSpaceGen::FindNextDeterministic;
     GenStateSpaceDeterministic(arm.data(), var.data(), det.data());
     return;
   }
-  if (!erlang && !exponentialOrInstant)
-    UnsupportedDistribution();
 
   FindNext = &StateSpaceGen::FindNextNormal;
-  if (NumInstantActions > 0) {
-    // The model is still in its initial state.
-    for (unsigned int i = 0; i < NumInstantActions; i++) {
-      if (InstantActions[i]->Enabled()) {
-        std::cout << "Error: The initial state is not stable, i.e., at least"
-                  << " one instantaneous action is enabled in that state." << std::endl;
-        std::exit(1);
-      }
-    }
+  if (NumInstantActions > 0)
     FindNext = &StateSpaceGen::FindNextInstant;
-  }
   if (NumErlangActions > 0)
     FindNext = &StateSpaceGen::FindNextErlang;
   GenStateSpaceNormal(arm.data(), var.data());
