@@ -1,4 +1,5 @@
-// --help and --version of every program: exit status 0 whatever else is on
+// --help and --version of every program (model executables, ssg-solve,
+// ssg-compile, ssg-study): exit status 0 whatever else is on
 // the command line, every option on a line of its own, an example; and the
 // single-letter options of a model executable unchanged beside them.
 
@@ -84,7 +85,7 @@ TEST(HelpTest, TheShortUsageAndUnknownOptionsAreAsBefore) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(HelpTest, SolverAndCompilerAnswerWhateverElseIsGiven) {
+TEST(HelpTest, SolverCompilerAndStudyRunnerAnswerWhateverElseIsGiven) {
   struct Case {
     std::string program;
     std::vector<std::string> options; // each must begin a line of the help
@@ -94,6 +95,9 @@ TEST(HelpTest, SolverAndCompilerAnswerWhateverElseIsGiven) {
        {"--epsilon", "--max-iterations", "--method", "--omega", "--where", "--times", "--export",
         "--csv", "--plot", "--quiet", "--help", "--version"}},
       {"ssg-compile", {"-o, --output", "--check", "--max-errors", "--help", "--version"}},
+      {"ssg-study",
+       {"--out", "--db", "--experiments", "--jobs", "--plot", "--report", "--study", "--quiet",
+        "--help", "--version"}},
   };
   for (const Case& c : cases) {
     for (const std::vector<std::string>& arguments :
