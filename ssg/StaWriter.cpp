@@ -1,8 +1,10 @@
 #include "ssg/StaWriter.h"
 
+#include <utility>
+
 #include "ssg/OutputThread.h"
 
-StaWriter::StaWriter(PVModel& model, const char* fileName) : Columns(StateColumns::Of(model)) {
+StaWriter::StaWriter(StateColumns columns, const char* fileName) : Columns(std::move(columns)) {
   File.openOrExit(fileName, "Error: Could not open the state-marking file");
   File.putText(Columns.header());
   File.putChar('\n');

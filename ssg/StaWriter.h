@@ -7,7 +7,6 @@
 #include "ssg/StateColumns.h"
 
 class OutputThread;
-class PVModel;
 
 // Writer of the state-marking file (.sta): which marking each state number
 // stands for.
@@ -24,8 +23,9 @@ class PVModel;
 // ends the run (RecordWriter's policy).
 class StaWriter {
 public:
-  // Opens (creates or truncates) the file and writes the header.
-  StaWriter(PVModel& model, const char* fileName);
+  // Opens (creates or truncates) the file and writes the header of
+  // `columns`, the parts of the vectors Write will be given.
+  StaWriter(StateColumns columns, const char* fileName);
   StaWriter(const StaWriter&) = delete;
   StaWriter& operator=(const StaWriter&) = delete;
 

@@ -103,11 +103,20 @@ StateColumns StateColumns::Of(PVModel& model) {
   if (offset < result.Size)
     result.addBytes("byte", offset, result.Size - offset);
 
-  result.AllMarkings = true;
-  for (std::size_t i = 0; i < result.Columns.size(); i++)
-    result.AllMarkings = result.AllMarkings && result.Columns[i].Type == Kind::Int16 &&
-                         result.Columns[i].Offset == 2 * i;
+  result.noteAllMarkings();
   return result;
+}
+
+void StateColumns::append(std::string name, Kind type, uint32_t width) {
+  add(CleanName(name.c_str()), Size, width, type);
+  Size += width;
+  noteAllMarkings();
+}
+
+void StateColumns::noteAllMarkings() {
+  AllMarkings = true;
+  for (std::size_t i = 0; i < Columns.size(); i++)
+    AllMarkings = AllMarkings && Columns[i].Type == Kind::Int16 && Columns[i].Offset == 2 * i;
 }
 
 std::string StateColumns::header() const {

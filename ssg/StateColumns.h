@@ -22,7 +22,9 @@ class RecordWriter;
 // - the reward model's last-action index (PVModel::UsePVStateIndex):
 //   "LastAction", unsigned, most significant byte first;
 // - any bytes the framework cannot name: one unsigned column per byte,
-//   "<variable>#<k>" or "byte#<k>".
+//   "<variable>#<k>" or "byte#<k>";
+// - whatever the generator stores after the model's vector, added with
+//   append() (an Erlang action's phase: "phase(<action>)", 16-bit).
 // The columns cover the vector exactly, so two states with different
 // vectors never print alike. A name keeps every character except ',' and
 // line ends (which would break the line's syntax); those become '_'.
@@ -41,6 +43,8 @@ public:
 
   // The columns of the model's state vector (StateSize() bytes).
   static StateColumns Of(PVModel& model);
+  // A column of `width` bytes after the others (the vector grows by it).
+  void append(std::string name, Kind type, uint32_t width);
 
   const std::vector<Column>& columns() const { return Columns; }
   uint32_t stateSize() const { return Size; }
@@ -59,6 +63,7 @@ private:
   // The columns of one variable at `offset`; returns the bytes it takes.
   uint32_t addVariable(BaseStateVariableClass* variable, const std::string& name, uint32_t offset);
   void addBytes(const std::string& name, uint32_t offset, uint32_t count);
+  void noteAllMarkings();
 };
 
 #endif

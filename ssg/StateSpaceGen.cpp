@@ -11,6 +11,7 @@
 #include <limits>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 #include "model/BaseActionClass.h"
 #include "model/BaseGroupClass.h"
@@ -24,6 +25,7 @@
 #include "ssg/ResultsDB.h"
 #include "ssg/Reward.h"
 #include "ssg/StaWriter.h"
+#include "ssg/StateColumns.h"
 #include "trace/TraceFileContainer.h"
 #include "trace/TraceFileTarvekSSG.h"
 
@@ -319,7 +321,13 @@ void StateSpaceGen::StartStatesFile() {
                 << ", which an earlier run wrote: " << std::strerror(errno) << std::endl;
     return;
   }
-  MarkingWriter = new StaWriter(*Model, StatesFileName.c_str());
+  // The stored state: the model's vector, then each Erlang action's phase.
+  StateColumns columns = StateColumns::Of(*Model);
+  for (unsigned int i = 0; i < NumErlangActions; i++)
+    columns.append(std::string("phase(") + ErlangActions[i]->ActionName + ")",
+                   StateColumns::Kind::Int16, sizeof(short));
+  assert(columns.stateSize() == StoredStateSize && "the columns cover the stored state");
+  MarkingWriter = new StaWriter(std::move(columns), StatesFileName.c_str());
   MarkingWriter->Write(1, StateTable->StoredState(1));
 }
 

@@ -191,6 +191,30 @@ TEST(WhereTest, TransientProbabilityAtEachTimeMatchesTheClosedForm) {
   EXPECT_NEAR(std::get<2>(rows[3]), 0.25, 1e-12);
 }
 
+// The breakdown model with 3 repair phases (-B2): a machine works for a mean
+// 1 / lambda = 2, then breaks down, minor (weight 3 of 4) with an Erlang
+// repair of mean 3 phases / (3 per phase) = 1, or major with a replacement of
+// mean 1 / nu = 10. By renewal, P(minor) = (3/4 * 1) / (2 + 3/4 * 1 + 1/4 *
+// 10) = 1/7 and P(major) = 2.5 / 5.25 = 10/21. Its markings carry each
+// phase of the repair as a column of its own.
+TEST(WhereTest, ErlangPhasesAreColumnsAndConditionsMatchTheRenewalArgument) {
+  SolverScratch dir;
+  RunResult gen = RunProgram(std::string(SSG_BINARY_DIR) + "/gen-breakdown",
+                             {"-P" + dir.path, "-Nbd", "-B2", "--states"});
+  ASSERT_EQ(gen.status, 0) << gen.err;
+  const std::string sta = ReadWhole(dir.path + "bd.sta");
+  EXPECT_EQ(sta.substr(0, sta.find('\n')), "(Working,Minor,Major,phase(Fix))");
+  EXPECT_NE(sta.find("\n1:(1,0,0,1)\n"), std::string::npos) << sta;
+  EXPECT_NE(sta.find(":(0,1,0,3)\n"), std::string::npos) << sta; // the last phase
+  RunResult run = RunProgram(Solver(), {dir.path + "bd", "--where", "Minor > 0", "--where",
+                                        "Major == 1", "--csv", dir.path + "w.csv", "-q"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = CsvRows(ReadWhole(dir.path + "w.csv"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_NEAR(std::get<2>(rows[0]), 1.0 / 7, 1e-12);
+  EXPECT_NEAR(std::get<2>(rows[1]), 10.0 / 21, 1e-12);
+}
+
 TEST(WhereTest, WithoutMarkingsTheMessageNamesTheGeneratorOption) {
   SolverScratch dir;
   const std::string prefix = WriteChain(dir, "component", Component());

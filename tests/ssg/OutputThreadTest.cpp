@@ -80,7 +80,7 @@ TEST(OutputThreadTest, RecordsAcrossChunksAreTheBytesOfDirectWrites) {
       Reward reward(m.model, 1, var.data());
       std::unique_ptr<StaWriter> markings;
       if (withMarkings)
-        markings = std::make_unique<StaWriter>(*m.model, sta.c_str());
+        markings = std::make_unique<StaWriter>(StateColumns::Of(*m.model), sta.c_str());
       Expected expected;
       {
         OutputThread output(armFile, reward, thread, markings.get());
@@ -128,7 +128,7 @@ TEST(OutputThreadDeathTest, MarkingWriteFailingInTheThreadEndsTheRunWithItsMessa
     if (!armFile.open(arm.c_str()))
       std::exit(3);
     Reward reward(m.model, 1, var.data());
-    StaWriter markings(*m.model, "/dev/full");
+    StaWriter markings(StateColumns::Of(*m.model), "/dev/full");
     OutputThread output(armFile, reward, true, &markings);
     Feed(output, reward, m, &markings);
     output.finish();
