@@ -252,6 +252,7 @@ void StateSpaceGen::SetMethodPointers() {
     FilesWritten.push_back(StatesFileName);
 
   if (Model->numActions <= 0) {
+    RemoveEarlierFile(det);
     FindNext = &StateSpaceGen::FindNextNormal;
     GenStateSpaceNormal(arm.data(), var.data());
     return;
@@ -272,6 +273,10 @@ void StateSpaceGen::SetMethodPointers() {
   }
   if (!erlang && !exponentialOrInstant)
     UnsupportedDistribution();
+  // A .det file of this name belongs to an earlier run of a model with
+  // deterministic activities; beside this chain it would make a solver take
+  // it for one.
+  RemoveEarlierFile(det);
 
   FindNext = &StateSpaceGen::FindNextNormal;
   if (NumInstantActions > 0) {
@@ -313,12 +318,16 @@ void StateSpaceGen::FinishRewardFile() {
   RewardWriter = nullptr;
 }
 
+void StateSpaceGen::RemoveEarlierFile(const std::string& fileName) {
+  if (::unlink(fileName.c_str()) != 0 && errno != ENOENT)
+    std::cerr << "Warning: could not remove " << fileName
+              << ", which an earlier run wrote: " << std::strerror(errno) << std::endl;
+}
+
 void StateSpaceGen::StartStatesFile() {
   if (!WriteStates) {
     // A marking file of this name describes another run's chain.
-    if (::unlink(StatesFileName.c_str()) != 0 && errno != ENOENT)
-      std::cerr << "Warning: could not remove " << StatesFileName
-                << ", which an earlier run wrote: " << std::strerror(errno) << std::endl;
+    RemoveEarlierFile(StatesFileName);
     return;
   }
   // The stored state: the model's vector, then each Erlang action's phase.

@@ -118,7 +118,8 @@ public:
   uint64_t AbsorbingStates = 0;
   // Set before GenStateSpace, like FileType: also write the state-marking
   // file <path><name>.sta (StaWriter); without it, a .sta of that name left
-  // by an earlier run is removed, so that it never describes another chain.
+  // by an earlier run is removed, so that it never describes another chain
+  // (and so is a .det file when the model has no deterministic action).
   bool WriteStates = false;
   // Set before GenStateSpace: report progress on standard error at most once
   // a second (ProgressReport).
@@ -266,6 +267,9 @@ protected:
   void StartStatesFile();
   // Completes the .sta file (if any) and releases MarkingWriter.
   void FinishStatesFile();
+  // Removes an output file of this run's name that this run does not
+  // write (a warning on standard error when that fails).
+  static void RemoveEarlierFile(const std::string& fileName);
   // The provisional .arm header: FileType, a line of `width` blanks.
   void StartArmFile(int width);
   // Writes FileType and the state count over the provisional header and

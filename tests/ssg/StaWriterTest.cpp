@@ -145,6 +145,37 @@ TEST(StaWriterTest, ARunWithoutStatesRemovesTheFileOfAnEarlierRun) {
   }
 }
 
+// The solver takes a chain with a .det file beside it for one with
+// deterministic delays: a run whose model has none removes the file an
+// earlier run of a deterministic model left under the same name, whatever
+// its method (exponential actions, or no actions at all).
+TEST(StaWriterTest, ARunWithoutDeterministicActivitiesRemovesAnEarlierDetFile) {
+  ScratchDir dir;
+  for (bool withActions : {true, false}) {
+    {
+      auto* san = new SmallSAN;
+      const int x = san->add("X", 0);
+      auto* serve = new DelayActivity("serve", 0, 1.0);
+      serve->enabled = [san, x] { return san->mark(x) == 0; };
+      serve->fire = [san, x] { san->mark(x) = 1; };
+      san->activities.push_back(serve);
+      san->finish();
+      SmallPVModel model(san);
+      GenerateWith(&model, dir, false);
+    }
+    ASSERT_TRUE(std::filesystem::exists(dir.file("t.det")));
+    auto* san = new SmallSAN;
+    const int x = san->add("X", 0);
+    if (withActions)
+      san->move("arrive", x, 0, 1, 0.5);
+    san->finish();
+    SmallPVModel model(san);
+    RunCounts run = GenerateWith(&model, dir, false);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("t.det"))) << withActions;
+    EXPECT_EQ(std::count(run.files.begin(), run.files.end(), dir.file("t.det")), 0);
+  }
+}
+
 TEST(ProgressReportTest, LineAndOneLinePerReportOffATerminal) {
   EXPECT_EQ(ProgressReport::Line(3000, 1000, 1000, 0.5, 3 << 20),
             "states numbered 3000, waiting 2000, 4000 states/s, memory 3.0 MiB");
