@@ -227,7 +227,7 @@ TEST_P(ExampleRunTest, MarkingsAndSummaryMatchTheIndependentExploration) {
   Expected expected = Explore(Lambdas[exp], Meos[exp]);
   const std::string sta = ReadFile(dir.file("exp.sta"));
   EXPECT_EQ(sta.substr(0, sta.find('\n', sta.find('\n') + 1) + 1),
-            expected.sta.substr(0, expected.sta.find("\n2:")))
+            expected.sta.substr(0, expected.sta.find("\n2:") + 1))
       << "the header and the initial marking 2,0,3,0,0,1,0,0,0";
   EXPECT_EQ(sta, expected.sta);
   EXPECT_EQ(ReadFile(dir.file("exp.arm")), expected.arm);
