@@ -213,10 +213,11 @@ Options (a value follows as the next word or after '='):
                       executable run with --states), in the model language:
                       --where "Pm1 > 0 && Pout4 == 0"; may be repeated
   --times T,T,...     with --where: also the probability at these times
-  --export F PREFIX   write the chain for another tool instead of solving (F:
-                      prism: PREFIX.tra .sta .lab and PREFIX.<variable>.srew;
-                      drn: PREFIX.drn; mtx: PREFIX.mtx, the generator matrix;
-                      dot: PREFIX.dot, up to 2000 states); may be repeated
+  --export F PREFIX   write the chain for another tool (F: prism: PREFIX.tra
+                      .sta .lab and PREFIX.<variable>.srew; drn: PREFIX.drn;
+                      mtx: PREFIX.mtx, the generator matrix; dot: PREFIX.dot,
+                      up to 2000 states); may be repeated; nothing is solved
+                      unless --where is given too
   --csv FILE          also write the rows as CSV
   --plot FILE         draw the instant-of-time variables over time with
                       gnuplot (FILE ends in .png or .svg)
