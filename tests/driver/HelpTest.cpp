@@ -1,5 +1,5 @@
 // --help and --version of every program (model executables, ssg-solve,
-// ssg-compile, ssg-study): exit status 0 whatever else is on
+// ssg-compile, ssg-study, the benchmark scripts): exit status 0 whatever else is on
 // the command line, every option on a line of its own, an example; and the
 // single-letter options of a model executable unchanged beside them.
 
@@ -112,6 +112,26 @@ TEST(HelpTest, SolverCompilerAndStudyRunnerAnswerWhateverElseIsGiven) {
     RunResult version = RunProgram(Binary(c.program), {"--bogus", "--version"});
     EXPECT_EQ(version.status, 0) << c.program;
     EXPECT_EQ(version.out.rfind(c.program + " ", 0), 0u) << version.out;
+  }
+}
+
+// The benchmark scripts answer before they build or run anything.
+TEST(HelpTest, BenchmarkScriptsAnswerWhateverElseIsGiven) {
+  for (const std::string script : {"bench/run.sh", "bench/solve.sh"}) {
+    const std::string path = std::string(SSG_SOURCE_DIR) + "/" + script;
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--help"},
+          std::vector<std::string>{"no-such-case:1", "--repeat", "--help"}}) {
+      RunResult run = RunProgram(path, arguments);
+      EXPECT_EQ(run.status, 0) << script << run.err;
+      EXPECT_NE(run.out.find("\nUsage: " + script + " ["), std::string::npos) << run.out;
+      for (const char* option : {"--repeat", "--keep", "--help, --version"})
+        EXPECT_NE(LineStarting(run.out, option), "") << script << " " << option;
+      EXPECT_EQ(run.out.find("set -u"), std::string::npos) << run.out;
+    }
+    RunResult version = RunProgram(path, {"no-such-case:1", "--version"});
+    EXPECT_EQ(version.status, 0) << script;
+    EXPECT_EQ(version.out, script + " 1.0.0\n");
   }
 }
 
