@@ -145,6 +145,33 @@ TEST(StaWriterTest, ARunWithoutStatesRemovesTheFileOfAnEarlierRun) {
   }
 }
 
+// An Erlang activity's phase is part of the stored state, so it is a
+// column: Erlang(1, 2) moving two tokens from A to B numbers (A, B, phase)
+// as (2,0,1), (2,0,2), (1,1,1), (1,1,2), (0,2,1), the last in phase 1
+// because the activity is no longer enabled. Without the column, states 1
+// and 2 (and 3 and 4) would print alike.
+TEST(StaWriterTest, ErlangPhasesFollowThePlaces) {
+  auto* san = new SmallSAN;
+  const int a = san->add("A", 2);
+  const int b = san->add("B", 0);
+  auto* e = san->activity("e", ERLANG);
+  e->phases = 2;
+  e->rate = [] { return 1.0; };
+  e->enabled = [san, a] { return san->mark(a) > 0; };
+  e->fire = [san, a, b] {
+    san->mark(a)--;
+    san->mark(b)++;
+  };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  RunCounts run = GenerateWith(&model, dir, true);
+  EXPECT_EQ(ReadFile(dir.file("t.sta")),
+            "(A,B,phase(e))\n1:(2,0,1)\n2:(2,0,2)\n3:(1,1,1)\n4:(1,1,2)\n5:(0,2,1)\n");
+  EXPECT_EQ(run.absorbing, 1u);
+  EXPECT_EQ(run.transitions, 4u);
+}
+
 // The solver takes a chain with a .det file beside it for one with
 // deterministic delays: a run whose model has none removes the file an
 // earlier run of a deterministic model left under the same name, whatever
