@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iostream>
 #include <random>
 #include <vector>
 
@@ -169,4 +170,39 @@ BENCHMARK(BM_ArmRecord);
 
 } // namespace
 
-BENCHMARK_MAIN();
+// --help and --version answer whatever else is on the command line; every
+// other option is the benchmark library's.
+int main(int argc, char** argv) {
+  bool help = false, version = false;
+  for (int i = 1; i < argc; i++) {
+    help = help || std::strcmp(argv[i], "--help") == 0;
+    version = version || std::strcmp(argv[i], "--version") == 0;
+  }
+  if (help) {
+    std::cout << "Usage: micro_bench [--benchmark_<option>=<value> ...]\n"
+                 "Times the generator's pieces per state and per transition: the state\n"
+                 "table's key, lookup and insert, the model's SetState / CurrentState /\n"
+                 "FireAction, and the .arm record writer.\n"
+                 "Options:\n"
+                 "  --help      this text, then the benchmark library's options\n"
+                 "  --version   the version\n"
+                 "Example:\n"
+                 "  micro_bench --benchmark_filter=BM_Lookup --benchmark_repetitions=5\n\n"
+              << std::flush;
+    char flag[] = "--help";
+    char* arguments[] = {argv[0], flag, nullptr};
+    int count = 2;
+    benchmark::Initialize(&count, arguments); // prints its options and exits 0
+    return 0;
+  }
+  if (version) {
+    std::cout << "micro_bench 1.0.0\n";
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -23,6 +23,7 @@
 #   --solve     also run the solver's benchmark (bench/solve.sh: kanban N=5
 #               solved to 1e-10, against its target of 12 s and 250 MB)
 #   --keep      keep the output files (bench/results/out-<stamp>/)
+#   --help, --version   this text, or the version (whatever else is given)
 # Environment: BUILD_DIR (default build/release-bench), JOBS (default nproc).
 set -u -o pipefail
 
@@ -47,9 +48,17 @@ declare -A PUB_TRANS=(
 declare -A NUM_EXPERIMENTS=([example]=6 [mdk]=3)
 
 usage() {
-  sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,27p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit "$1"
 }
+
+# --help and --version answer whatever else is on the command line.
+for arg in "$@"; do
+  case $arg in -h | --help) usage 0 ;; esac
+done
+for arg in "$@"; do
+  [ "$arg" = --version ] && echo "bench/run.sh 1.0.0" && exit 0
+done
 
 specs=()
 micro=0

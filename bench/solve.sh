@@ -17,6 +17,7 @@
 #   --repeat R  runs per case (default 3)
 #   --keep      keep the generated files (bench/results/solve-out-<stamp>/)
 #   --method M, --epsilon E   passed to ssg-solve (defaults: auto, 1e-10)
+#   --help, --version   this text, or the version (whatever else is given)
 # Environment: BUILD_DIR (default build/release), JOBS (default nproc).
 set -u -o pipefail
 
@@ -34,6 +35,14 @@ usage() {
   sed -n '2,21p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit "$1"
 }
+
+# --help and --version answer whatever else is on the command line.
+for arg in "$@"; do
+  case $arg in -h | --help) usage 0 ;; esac
+done
+for arg in "$@"; do
+  [ "$arg" = --version ] && echo "bench/solve.sh 1.0.0" && exit 0
+done
 
 cases=()
 repeat=3

@@ -14,6 +14,8 @@ char* OverrideString = nullptr;
 char* db_host = nullptr;
 char* db_entity = nullptr;
 int TempTraceLevel = 0;
+bool gWriteStates = false;
+bool gShowProgress = false;
 
 namespace {
 
@@ -40,7 +42,79 @@ bool NeedsValue(char letter) {
   std::exit(1);
 }
 
+// The name the program was run by, without its directory.
+std::string ProgramName(const char* argv0) {
+  std::string name = argv0 != nullptr && argv0[0] != '\0' ? argv0 : "gen";
+  return name.substr(name.rfind('/') + 1);
+}
+
+// --help and --version win over everything else on the command line.
+void AnswerHelpOrVersion(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      PrintHelp(std::cout, argv[0]);
+      std::exit(0);
+    }
+  }
+  for (int i = 1; i < argc; i++) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << ProgramName(argv[0]) << " (state-space generator) " << GeneratorVersion
+                << std::endl;
+      std::exit(0);
+    }
+  }
+}
+
+// A long option (--name); false when it is not one of ours.
+bool LongOption(const char* argument) {
+  if (std::strcmp(argument, "--states") == 0) {
+    gWriteStates = true;
+    return true;
+  }
+  if (std::strcmp(argument, "--progress") == 0) {
+    gShowProgress = true;
+    return true;
+  }
+  return false;
+}
+
 } // namespace
+
+void PrintHelp(std::ostream& out, const char* program) {
+  const std::string name = ProgramName(program);
+  out << "Usage: " << name << " -P<path> -N<name> [-B<experiment>] [options]\n"
+      << "\n"
+         "Generates the continuous-time Markov chain of one experiment of the model's\n"
+         "study: every reachable stable state, numbered breadth-first from the initial\n"
+         "state (state 1), with its transitions and reward values. Writes\n"
+         "<path><name>.arm (transitions), .var (reward values), .pvtype (reward\n"
+         "variables) and, for models with deterministic activities, .det; the formats\n"
+         "are described in docs/formats.md. Exit status 0 only when every file is\n"
+         "complete; 1 with a message otherwise.\n"
+         "\n"
+         "A letter's value follows it directly (-Nexp1) or as the next argument\n"
+         "(-N exp1); a value that begins with '-' must be joined (-B-1).\n"
+         "  -P<path>      prefix of the output files, used as given: a directory ends in /\n"
+         "  -N<name>      base name of the output files\n"
+         "  -B<n>         experiment of the study, from 0 (default 0)\n"
+         "  -O<t:n:v:...> override global variables (type b c d f i l s), e.g. -Od:meo:0.5\n"
+         "  -h<x>         load factor of the state hash table, in (0, 1] (default 0.5)\n"
+         "  -a            report absorbing states\n"
+         "  -l<0-4>       trace level: 1 states and firings, 4 also every activity tried\n"
+         "  -t<file>      write the trace to this file instead of standard output\n"
+         "  -F<n>         file type (accepted; the files are always written as type 1)\n"
+         "  -s<file>      record the run in this results database (SQLite, created when missing)\n"
+         "  -e<entity>    a label stored with the run in the results database\n"
+         "  --states      also write <path><name>.sta: the marking of every state\n"
+         "  --progress    report progress on standard error, at most once a second\n"
+         "  --list-experiments  alone on the command line: the study's experiments, a table\n"
+         "  --help        this text\n"
+         "  --version     the program's version\n"
+         "\n"
+         "Example:\n"
+      << "  " << name << " -P out/ -Nexp1 -B0 --states\n";
+  out.flush();
+}
 
 void PrintUsage(std::ostream& out) {
   out << "usage:  gen -Pexperimentfilepath -Nexperimentname -hhash_value"
@@ -60,9 +134,12 @@ void ResetCommandLineSettings() {
   delete[] db_entity;
   OverrideString = db_host = db_entity = nullptr;
   TempTraceLevel = 0;
+  gWriteStates = false;
+  gShowProgress = false;
 }
 
 void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
+  AnswerHelpOrVersion(argc, argv);
   if (argc < 4) {
     PrintUsage(std::cout);
     std::exit(0);
@@ -70,6 +147,8 @@ void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
   for (int i = 1; i < argc; i++) {
     const char* argument = argv[i];
     if (argument[0] != '-')
+      continue;
+    if (argument[1] == '-' && LongOption(argument))
       continue;
     char letter = argument[1];
     // The value follows the letter (-Nexp1) or, for an argument of exactly

@@ -14,10 +14,14 @@ extern char* OverrideString;        // -O: global-variable overrides (new[] copy
 extern char* db_host;               // -s: results database file (new[] copy) or null
 extern char* db_entity;             // -e: results database entity (new[] copy) or null
 extern int TempTraceLevel;          // -l: trace level, default 0
+extern bool gWriteStates;           // --states: also write the .sta file of the markings
+extern bool gShowProgress;          // --progress: progress on standard error every second
 
 // Parses the command line into the settings above and main's file type (-F,
 // default 1) and trace file name (-t: a strdup copy, release with free; null
-// when not given). With fewer than three arguments prints the usage and exits
+// when not given). --help or --version anywhere on the command line prints
+// the help or the version and exits with status 0, whatever else is there.
+// Otherwise, with fewer than three arguments prints the usage and exits
 // with status 0. An option that needs a value and has none, and a load factor
 // outside (0, 1], end the run with a message and status 1. Unknown options
 // are reported and skipped.
@@ -25,6 +29,14 @@ void commandline(int argc, char** argv, int& fileType, char*& traceFileName);
 
 // The usage text, two lines.
 void PrintUsage(std::ostream& out);
+
+// The help of --help: what the program does, every option on a line of its
+// own, an example. `program` is the name it was run by (argv[0]).
+void PrintHelp(std::ostream& out, const char* program);
+
+// The version of the generator, printed by --version after the program's
+// name.
+constexpr const char* GeneratorVersion = "1.0.0";
 
 // Restores every setting to its default, releasing the string copies.
 void ResetCommandLineSettings();

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -6,12 +7,14 @@
 #include "driver/CommandLine.h"
 #include "driver/GlobalValues.h"
 #include "driver/RunRecord.h"
+#include "driver/RunSummary.h"
 #include "reward/PVModel.h"
 #include "ssg/StateSpaceGen.h"
 
 // One run: parse the command line, select the experiment, build the reward
 // model and generate its state space into the output files.
 int main(int argc, char** argv) {
+  const auto started = std::chrono::steady_clock::now();
   // The study's experiments, for programs that run them all (ssg-study).
   if (argc == 2 && std::strcmp(argv[1], GlobalValues::ListOption) == 0) {
     GlobalValues::List(std::cout, *GenerateStudy());
@@ -41,10 +44,13 @@ int main(int argc, char** argv) {
     RunRecord::Start(*generator->ResultsDatabase, *study, argv[0]);
   generator->FileType = static_cast<short>(fileType);
   generator->TraceLevel = TempTraceLevel;
+  generator->WriteStates = gWriteStates;
+  generator->ShowProgress = gShowProgress;
   std::cout << "SSG: SetTraceLevel: " << TempTraceLevel << std::endl;
 
   generator->InitializeTrace();
   generator->GenStateSpace();
+  RunSummary::Print(std::cout, *generator, started);
 
   DestructStudy();
   delete generator;

@@ -24,11 +24,12 @@ declare -A probe=(
   [libsqlite3-dev]=/usr/include/sqlite3.h
   [gnuplot-nox]=/usr/bin/gnuplot
   [valgrind]=/usr/bin/valgrind
+  [libbenchmark-dev]=/usr/include/benchmark/benchmark.h
 )
 
 build_pkgs=(g++ make cmake libeigen3-dev libxxhash-dev libsqlite3-dev gnuplot-nox)
 test_pkgs=("${build_pkgs[@]}" libgtest-dev libgmock-dev)
-all_pkgs=("${test_pkgs[@]}" valgrind)
+all_pkgs=("${test_pkgs[@]}" valgrind libbenchmark-dev)
 
 case $level in
 build) wanted=("${build_pkgs[@]}") ;;

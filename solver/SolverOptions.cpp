@@ -28,10 +28,41 @@ std::uint64_t Whole(const std::string& option, const std::string& text) {
   return value;
 }
 
+// The times of --times: numbers separated by commas, each finite and not
+// negative.
+std::vector<double> TimeList(const std::string& text) {
+  std::vector<double> times;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', at);
+    const std::string item = text.substr(at, comma == std::string::npos ? comma : comma - at);
+    const double t = Number("--times", item);
+    if (t < 0)
+      Bad("--times: '" + item + "' is negative (times start at 0)");
+    times.push_back(t);
+    if (comma == std::string::npos)
+      return times;
+    at = comma + 1;
+  }
+}
+
 } // namespace
+
+const std::vector<std::string>& SolverOptions::ExportFormats() {
+  static const std::vector<std::string> formats = {"prism", "drn", "mtx", "dot"};
+  return formats;
+}
 
 SolverOptions SolverOptions::Parse(const std::vector<std::string>& arguments) {
   SolverOptions options;
+  for (const std::string& word : arguments) {
+    if (word == "--help" || word == "-h")
+      options.Help = true;
+    else if (word == "--version")
+      options.Version = true;
+  }
+  if (options.Help || options.Version)
+    return options;
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < arguments.size(); i++) {
     const std::string& word = arguments[i];
@@ -111,12 +142,35 @@ SolverOptions SolverOptions::Parse(const std::vector<std::string>& arguments) {
       options.DbFile = takeValue();
       if (options.DbFile.empty())
         Bad("--db needs a file name");
+    } else if (name == "--where") {
+      options.Conditions.push_back(takeValue());
+      if (options.Conditions.back().find_first_not_of(" \t") == std::string::npos)
+        Bad("--where needs a condition over the places, e.g. --where \"Pm1 > 0 && Pout4 == 0\"");
+    } else if (name == "--times") {
+      for (double t : TimeList(takeValue()))
+        options.Times.push_back(t);
+    } else if (name == "--export") {
+      Export e;
+      e.Format = takeValue();
+      bool known = false;
+      for (const std::string& f : ExportFormats())
+        known = known || f == e.Format;
+      if (!known)
+        Bad("--export: '" + e.Format + "' is not one of prism, drn, mtx, dot");
+      if (i + 1 >= arguments.size())
+        Bad("--export " + e.Format + " needs the prefix of the files to write (e.g. out/k3-" +
+            e.Format + ")");
+      e.Prefix = arguments[++i];
+      if (e.Prefix.empty())
+        Bad("--export " + e.Format + ": the prefix of the files to write is empty");
+      options.Exports.push_back(std::move(e));
     } else {
       Bad("unknown option '" + word + "'");
     }
   }
-  if (options.Help || options.Version)
-    return options;
+  if (!options.Times.empty() && options.Conditions.empty())
+    Bad("--times gives the times of --where conditions; without --where the reward variables "
+        "are solved at the times of the .pvtype file");
   if (positional.empty())
     Bad("missing the files' prefix <path><name> (for example out/exp1)");
   if (positional.size() > 1)
@@ -153,6 +207,17 @@ Options (a value follows as the next word or after '='):
                       (fixed relaxation: faster on some chains, diverging on
                       others), jacobi, direct (sparse LU)
   --omega W           relaxation of sor (default 1.1) and jacobi (0.9)
+  --where COND        instead of the reward variables, the probability that
+                      the marking satisfies COND, a condition over the place
+                      names of <path><name>.sta (written by a model
+                      executable run with --states), in the model language:
+                      --where "Pm1 > 0 && Pout4 == 0"; may be repeated
+  --times T,T,...     with --where: also the probability at these times
+  --export F PREFIX   write the chain for another tool (F: prism: PREFIX.tra
+                      .sta .lab and PREFIX.<variable>.srew; drn: PREFIX.drn;
+                      mtx: PREFIX.mtx, the generator matrix; dot: PREFIX.dot,
+                      up to 2000 states); may be repeated; nothing is solved
+                      unless --where is given too
   --csv FILE          also write the rows as CSV
   --plot FILE         draw the instant-of-time variables over time with
                       gnuplot (FILE ends in .png or .svg)
@@ -170,9 +235,11 @@ rows are still printed); 4 the table is complete but the plot could not be
 drawn; 5 the table is complete but the database could not be written. With
 --db, a refused or failed solve is stored too, with its reason.
 
-Example:
-  build/release/gen -P out/ -Nexp1 -B0
+Examples:
+  build/release/gen -P out/ -Nexp1 -B0 --states
   ssg-solve out/exp1 --plot out/exp1.png
+  ssg-solve out/exp1 --where "FailState > 0" --times 24,360
+  ssg-solve out/exp1 --export prism out/exp1-prism
 )";
 }
 

@@ -21,14 +21,27 @@ public:
   std::string CsvFile;
   std::string PlotFile;
   std::string DbFile; // results database the solve is stored in
+  // --where: conditions over the places of the .sta file, each solved for
+  // its steady-state probability and its probability at each of Times.
+  std::vector<std::string> Conditions;
+  std::vector<double> Times; // --times, in the order given
+  // --export: the chain written in another tool's format.
+  struct Export {
+    std::string Format; // prism, drn, mtx or dot
+    std::string Prefix; // <path><name> of the files written
+  };
+  std::vector<Export> Exports;
   bool Quiet = false; // no progress on standard error
   bool Help = false;
   bool Version = false;
 
   // Parses argv[1..]; a bad command line throws SolverError (status 1) with
-  // a message that says what is wrong.
+  // a message that says what is wrong. --help (-h) or --version anywhere
+  // gives Help or Version set and nothing else checked.
   static SolverOptions Parse(const std::vector<std::string>& arguments);
   static constexpr const char* VersionText = "1.0.0";
+  // The formats of --export.
+  static const std::vector<std::string>& ExportFormats();
   static std::string Usage();
 
   static const char* MethodName(Method method);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "solver/ChainFiles.h"
+#include "solver/ChainQueries.h"
 #include "solver/ChainSolver.h"
 #include "solver/Plotter.h"
 #include "solver/Progress.h"
@@ -66,6 +67,19 @@ int main(int argc, char** argv) {
   if (options.Version) {
     std::cout << "ssg-solve " << SolverOptions::VersionText << '\n';
     return 0;
+  }
+  if (ChainQueries::Wanted(options)) {
+    try {
+      return ChainQueries::Run(options, progress, started);
+    } catch (const SolverError& error) {
+      progress.finish();
+      std::cerr << "ssg-solve: " << error.what() << std::endl;
+      return error.exitStatus();
+    } catch (const std::bad_alloc&) {
+      progress.finish();
+      std::cerr << "ssg-solve: out of memory" << std::endl;
+      return 1;
+    }
   }
 
   SolveRecord record;

@@ -8,6 +8,7 @@
 #include "reward/PerformanceVariableNode.h"
 #include "ssg/RecordWriter.h"
 #include "ssg/Reward.h"
+#include "ssg/StaWriter.h"
 
 namespace {
 
@@ -19,16 +20,19 @@ constexpr int NumChunks = 4;
 //   Transitions  a count k (4 bytes), then k times target (4) and rate (8)
 //   End          nothing: the .arm record ends
 //   Values       the state number (4), then the .var record's values (8 each)
-enum Tag : char { State = 1, Transitions = 2, End = 3, Values = 4 };
+//   Marking      the state number (4), then the state's vector
+enum Tag : char { State = 1, Transitions = 2, End = 3, Values = 4, Marking = 5 };
 constexpr std::size_t EntryBytes = sizeof(uint32_t) + sizeof(double);
 
 } // namespace
 
-OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread)
-    : Arm(arm), Var(var), NumValues(2 * var.Model->NumPVs) {
-  // A .var record always fits a chunk.
+OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread, StaWriter* markings)
+    : Arm(arm), Var(var), Markings(markings), NumValues(2 * var.Model->NumPVs) {
+  // A .var record and a .sta record always fit a chunk.
   const std::size_t varRecord = 1 + sizeof(uint32_t) + sizeof(double) * std::size_t(NumValues);
-  ChunkBytes = std::max(MinChunkBytes, 2 * varRecord);
+  const std::size_t markingRecord =
+      Markings != nullptr ? 1 + sizeof(uint32_t) + Markings->stateSize() : 0;
+  ChunkBytes = std::max({MinChunkBytes, 2 * varRecord, 2 * markingRecord});
   Chunks.resize(NumChunks);
   for (Chunk& chunk : Chunks)
     chunk.data = std::make_unique<char[]>(ChunkBytes);
@@ -39,25 +43,38 @@ OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread)
   Current = 0;
 
   Var.SendRecordsTo(this);
+  if (Markings != nullptr)
+    Markings->SendRecordsTo(this);
   if (!startThread)
     return;
-  Arm.deferFailures(true);
-  Var.file().deferFailures(true);
+  deferFailures(true);
   try {
     Worker = std::thread(&OutputThread::run, this);
   } catch (const std::system_error&) {
     // No thread to be had (for want of memory for its stack): the records
     // are written here, a chunk at a time, and a failure ends the run at
     // once.
-    Arm.deferFailures(false);
-    Var.file().deferFailures(false);
+    deferFailures(false);
   }
 }
 
 OutputThread::~OutputThread() {
   Var.SendRecordsTo(nullptr);
+  if (Markings != nullptr)
+    Markings->SendRecordsTo(nullptr);
   if (Worker.joinable())
     stop();
+}
+
+void OutputThread::deferFailures(bool defer) {
+  Arm.deferFailures(defer);
+  Var.file().deferFailures(defer);
+  if (Markings != nullptr)
+    Markings->file().deferFailures(defer);
+}
+
+bool OutputThread::anyFailed() const {
+  return Arm.failed() || Var.file().failed() || (Markings != nullptr && Markings->file().failed());
 }
 
 void OutputThread::armRecord(uint32_t n, const TransitionMap& transitions) {
@@ -93,6 +110,15 @@ void OutputThread::varRecord(uint32_t n, PerformanceVariableNode* const* pvs, in
   }
 }
 
+void OutputThread::markingRecord(uint32_t n, const char* state, uint32_t size) {
+  room(1 + sizeof n + size);
+  put(Tag::Marking);
+  put(n);
+  Chunk& chunk = Chunks[Current];
+  std::memcpy(chunk.data.get() + chunk.used, state, size);
+  chunk.used += size;
+}
+
 void OutputThread::handOver() {
   if (!Worker.joinable()) {
     write(Chunks[Current]);
@@ -125,7 +151,7 @@ void OutputThread::run() {
     }
     write(Chunks[index]);
     Chunks[index].used = 0;
-    if (Arm.failed() || Var.file().failed())
+    if (anyFailed())
       Failed.store(true, std::memory_order_release);
     {
       std::lock_guard<std::mutex> guard(Lock);
@@ -173,6 +199,11 @@ void OutputThread::write(const Chunk& chunk) {
       at += sizeof(double) * Values.size();
       Var.WriteRecord(number, Values.data());
       break;
+    case Tag::Marking:
+      take(number);
+      Markings->WriteRecord(number, at);
+      at += Markings->stateSize();
+      break;
     }
   }
 }
@@ -191,6 +222,8 @@ void OutputThread::finish() {
     write(Chunks[Current]);
     Chunks[Current].used = 0;
     Var.SendRecordsTo(nullptr);
+    if (Markings != nullptr)
+      Markings->SendRecordsTo(nullptr);
     return;
   }
   // The last chunk, even if partly filled, then the end.
@@ -203,20 +236,27 @@ void OutputThread::finish() {
   FullReady.notify_one();
   Worker.join();
   Var.SendRecordsTo(nullptr);
-  Arm.deferFailures(false);
-  Var.file().deferFailures(false);
+  if (Markings != nullptr)
+    Markings->SendRecordsTo(nullptr);
+  deferFailures(false);
   if (Arm.failed())
     Arm.reportFailure();
   if (Var.file().failed())
     Var.file().reportFailure();
+  if (Markings != nullptr && Markings->file().failed())
+    Markings->file().reportFailure();
 }
 
 void OutputThread::reportFailure() {
   // The thread drops everything once a write failed; let it end, then
   // report from here.
   Var.SendRecordsTo(nullptr);
+  if (Markings != nullptr)
+    Markings->SendRecordsTo(nullptr);
   stop();
   if (Arm.failed())
     Arm.reportFailure();
+  if (Markings != nullptr && Markings->file().failed())
+    Markings->file().reportFailure();
   Var.file().reportFailure();
 }

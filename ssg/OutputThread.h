@@ -16,21 +16,24 @@
 class PerformanceVariableNode;
 class RecordWriter;
 class Reward;
+class StaWriter;
 
 // Formats and writes the .arm and .var records in a second thread while the
 // exploration goes on.
 //
 // The exploring thread packs each record in binary form into chunks: an .arm
 // record as its state number, its (target, rate) pairs and its end; a .var
-// record as its state number and the variables' impulse and rate values. The
-// output thread formats them through the two files' writers (the .arm
-// RecordWriter, Reward::WriteRecord), so every byte is the one the exploring
-// thread would have written itself, in the same order within each file.
+// record as its state number and the variables' impulse and rate values; a
+// .sta record (when the marking file is written) as its state number and the
+// state's vector. The output thread formats them through the files' writers
+// (the .arm RecordWriter, Reward::WriteRecord, StaWriter::WriteRecord), so
+// every byte is the one the exploring thread would have written itself, in
+// the same order within each file.
 // Four chunks of at least 1 MiB circulate, allocated at the start: the
 // exploring thread waits only when the output thread is four chunks behind,
 // and nothing is allocated per record.
 //
-// Failures: while the thread runs, the two writers keep a failed write to
+// Failures: while the thread runs, the writers keep a failed write to
 // themselves (RecordWriter::deferFailures). The exploring thread looks at
 // every chunk it hands over and in finish(), and then ends the run with the
 // writer's own message ("Error: could not write <file>: <reason>", exit
@@ -44,9 +47,11 @@ class OutputThread {
 public:
   // Starts the thread (unless startThread is false: then the records are
   // written by the calling thread, a chunk at a time); from now on the
-  // writers belong to the output thread and Reward's Calculate hands its
-  // records here, until finish().
-  OutputThread(RecordWriter& arm, Reward& var, bool startThread = true);
+  // writers belong to the output thread and Reward's Calculate (and the
+  // marking writer's Write, when there is one) hand their records here,
+  // until finish().
+  OutputThread(RecordWriter& arm, Reward& var, bool startThread = true,
+               StaWriter* markings = nullptr);
   // Stops the thread if finish() was not called (without reporting).
   ~OutputThread();
   OutputThread(const OutputThread&) = delete;
@@ -57,6 +62,8 @@ public:
   void armRecord(uint32_t n, const TransitionMap& transitions);
   // The .var record of state n with the values the count variables hold.
   void varRecord(uint32_t n, PerformanceVariableNode* const* pvs, int count);
+  // The .sta record of state n, whose vector of `size` bytes is `state`.
+  void markingRecord(uint32_t n, const char* state, uint32_t size);
   // Hands the last records over and waits until they are written to the
   // writers; a write that failed ends the run with its message. The
   // writers then belong to the calling thread again.
@@ -70,6 +77,7 @@ private:
 
   RecordWriter& Arm;
   Reward& Var;
+  StaWriter* Markings; // or null
   std::size_t ChunkBytes;
   std::vector<Chunk> Chunks;
   int NumValues;              // values per .var record
@@ -105,6 +113,10 @@ private:
   void stop();
   void run();
   void write(const Chunk& chunk);
+  // Whether one of the writers failed.
+  bool anyFailed() const;
+  // Takes the writers' failures to themselves (or not).
+  void deferFailures(bool defer);
   [[noreturn]] void reportFailure();
 };
 

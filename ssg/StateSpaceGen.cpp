@@ -1,13 +1,17 @@
 #include "ssg/StateSpaceGen.h"
 
 #include <cassert>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <iostream>
 #include <limits>
 #include <string>
+#include <unistd.h>
+#include <utility>
 
 #include "model/ActivityLinks.h"
 #include "model/BaseActionClass.h"
@@ -18,8 +22,11 @@
 #include "ssg/HybridHash.h"
 #include "ssg/OutOfMemory.h"
 #include "ssg/OutputThread.h"
+#include "ssg/ProgressReport.h"
 #include "ssg/ResultsDB.h"
 #include "ssg/Reward.h"
+#include "ssg/StaWriter.h"
+#include "ssg/StateColumns.h"
 #include "trace/TraceFileContainer.h"
 #include "trace/TraceFileTarvekSSG.h"
 
@@ -181,6 +188,7 @@ StateSpaceGen::~StateSpaceGen() {
   delete[] ErlangActions;
   free(TraceFileName);
   delete RewardWriter;
+  delete MarkingWriter;
   ReleaseWorkBuffers();
   delete Trace;
   delete TraceOutput;
@@ -238,10 +246,15 @@ void StateSpaceGen::SetMethodPointers() {
   std::string var = base + ".var";
   std::string pvtype = base + ".pvtype";
   std::string det = base + ".det";
+  StatesFileName = base + ".sta";
 
   Model->WritePVTypeFile(pvtype.data());
+  FilesWritten = {pvtype, arm, var};
+  if (WriteStates)
+    FilesWritten.push_back(StatesFileName);
 
   if (Model->numActions <= 0) {
+    RemoveEarlierFile(det);
     FindNext = &StateSpaceGen::FindNextNormal;
     GenStateSpaceNormal(arm.data(), var.data());
     return;
@@ -252,9 +265,8 @@ void StateSpaceGen::SetMethodPointers() {
   const bool deterministic = (MethodFlags & DeterministicFlag) != 0;
   const bool erlang = (MethodFlags & ErlangFlag) != 0;
   const bool exponentialOrInstant = (MethodFlags & ExponentialOrInstantFlag) != 0;
-  if ((MethodFlags & UnsupportedFlags) != 0 || (deterministic && erlang))
-    UnsupportedDistribution();
-  if (!deterministic && !erlang && !exponentialOrInstant)
+  if ((MethodFlags & UnsupportedFlags) != 0 || (deterministic && erlang) ||
+      (!deterministic && !erlang && !exponentialOrInstant))
     UnsupportedDistribution();
   // The model is still in its initial state, which must be stable under
   // both methods: the deterministic one never fires an instantaneous
@@ -267,10 +279,15 @@ void StateSpaceGen::SetMethodPointers() {
     }
   }
   if (deterministic) {
+    FilesWritten.push_back(det);
     FindNext = &StateSpaceGen::FindNextDeterministic;
     GenStateSpaceDeterministic(arm.data(), var.data(), det.data());
     return;
   }
+  // A .det file of this name belongs to an earlier run of a model with
+  // deterministic activities; beside this chain it would make a solver take
+  // it for one.
+  RemoveEarlierFile(det);
 
   FindNext = &StateSpaceGen::FindNextNormal;
   if (NumInstantActions > 0)
@@ -301,6 +318,36 @@ void StateSpaceGen::FinishRewardFile() {
   RewardWriter->Close();
   delete RewardWriter;
   RewardWriter = nullptr;
+}
+
+void StateSpaceGen::RemoveEarlierFile(const std::string& fileName) {
+  if (::unlink(fileName.c_str()) != 0 && errno != ENOENT)
+    std::cerr << "Warning: could not remove " << fileName
+              << ", which an earlier run wrote: " << std::strerror(errno) << std::endl;
+}
+
+void StateSpaceGen::StartStatesFile() {
+  if (!WriteStates) {
+    // A marking file of this name describes another run's chain.
+    RemoveEarlierFile(StatesFileName);
+    return;
+  }
+  // The stored state: the model's vector, then each Erlang action's phase.
+  StateColumns columns = StateColumns::Of(*Model);
+  for (unsigned int i = 0; i < NumErlangActions; i++)
+    columns.append(std::string("phase(") + ErlangActions[i]->ActionName + ")",
+                   StateColumns::Kind::Int16, sizeof(short));
+  assert(columns.stateSize() == StoredStateSize && "the columns cover the stored state");
+  MarkingWriter = new StaWriter(std::move(columns), StatesFileName.c_str());
+  MarkingWriter->Write(1, StateTable->StoredState(1));
+}
+
+void StateSpaceGen::FinishStatesFile() {
+  if (MarkingWriter == nullptr)
+    return;
+  MarkingWriter->Close();
+  delete MarkingWriter;
+  MarkingWriter = nullptr;
 }
 
 void StateSpaceGen::PrintProgress(unsigned int n) {
@@ -339,10 +386,11 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   // Invariant: states are numbered in the order found and explored in that
   // order, so the states still to explore are CurrentStateNumber + 1 ..
   // StateCounter, read from the store; each record follows the previous one.
-  // The .arm and .var records are formatted and written by the output
-  // thread meanwhile.
+  // The .arm, .var (and .sta) records are formatted and written by the
+  // output thread meanwhile.
   OutOfMemory memoryGuard(StateCounter);
-  OutputThread output(ArmFile, *RewardWriter);
+  OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter);
+  ProgressReport progress(ShowProgress);
   // Model faults found while firing name the state explored.
   SetFaultState(&CurrentStateNumber);
   uint64_t explored = 0;
@@ -354,14 +402,20 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
 
     if (n % 1000 == 0)
       PrintProgress(n);
-    if (AbsorbFlag == 1 && Transitions.empty())
-      (this->*rules.reportAbsorbing)();
+    if ((n & 255) == 0 && progress.due())
+      progress.report(StateCounter, n);
+    if (Transitions.empty()) {
+      AbsorbingStates++;
+      if (AbsorbFlag == 1)
+        (this->*rules.reportAbsorbing)();
+    }
     TransitionsWritten += Transitions.size();
     output.armRecord(n, Transitions);
     Transitions.clear();
     explored++;
   }
   SetFaultState(nullptr);
+  progress.finish();
   output.finish();
   return explored;
 }
@@ -371,13 +425,15 @@ void StateSpaceGen::GenStateSpaceNormal(char* armFile, char* varFile) {
   ArmFile.openOrExit(armFile, "Error: Could not open state space output file");
   std::cout << std::scientific;
   StartRewardFile(varFile);
+  StartStatesFile();
   StartArmFile(NormalExploration.reservedCountWidth);
 
   const uint64_t explored = ExploreStates(NormalExploration);
 
+  FinishRewardFile();
+  FinishStatesFile();
   FinishArmFile(explored, NormalExploration.reservedCountWidth);
   StateTable->ReleaseTable();
-  FinishRewardFile();
   ReleaseWorkBuffers();
 }
 
@@ -756,7 +812,13 @@ uint32_t StateSpaceGen::NumberNewState() {
   StateTable->Insert(NextState, uint64_t(StateCounter) + 1);
   StateCounter++;
   RewardWriter->Calculate(StateCounter);
+  if (MarkingWriter != nullptr)
+    WriteMarking();
   return StateCounter;
+}
+
+void StateSpaceGen::WriteMarking() {
+  MarkingWriter->Write(StateCounter, NextState);
 }
 
 void StateSpaceGen::printstate(char* state, int size) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "model/List.h"
@@ -15,6 +16,7 @@ class PVModel;
 class BaseActionClass;
 class BaseGroupClass;
 class Reward;
+class StaWriter;
 class HybridHash;
 class ResultsDB;
 class TraceFileContainer;
@@ -113,6 +115,18 @@ public:
   double HashValue;
   // Entries written to the .arm file so far (the results database's count).
   uint64_t TransitionsWritten = 0;
+  // States written with no entry at all (absorbing states), so far.
+  uint64_t AbsorbingStates = 0;
+  // Set before GenStateSpace, like FileType: also write the state-marking
+  // file <path><name>.sta (StaWriter); without it, a .sta of that name left
+  // by an earlier run is removed, so that it never describes another chain
+  // (and so is a .det file when the model has no deterministic action).
+  bool WriteStates = false;
+  // Set before GenStateSpace: report progress on standard error at most once
+  // a second (ProgressReport).
+  bool ShowProgress = false;
+  // The files the run wrote (complete once GenStateSpace returns).
+  std::vector<std::string> FilesWritten;
 
   // model, path prefix, experiment name, absorb flag (1: report absorbing
   // states), hash load factor, results database file, database entity (not
@@ -178,6 +192,9 @@ public:
 protected:
   // Writers shared by the generation methods.
   RecordWriter ArmFile;
+  // The .sta writer while WriteStates holds, during generation.
+  StaWriter* MarkingWriter = nullptr;
+  std::string StatesFileName;
 
   // What sets the two methods apart in the breadth-first loop.
   struct ExplorationRules {
@@ -238,15 +255,27 @@ protected:
   // Numbers the state in NextState as StateCounter + 1: stores it in the
   // state table and appends its .var record. Returns its number.
   uint32_t NumberNewState();
+  // The .sta record of the state just numbered (out of line: without
+  // --states the numbering stays as small as it was).
+  [[gnu::noinline, gnu::cold]] void WriteMarking();
   // Creates RewardWriter on varFile and writes the initial state's record
   // (after firing the model's NoActionFired).
   void StartRewardFile(char* varFile);
   // Completes the .var file and releases RewardWriter.
   void FinishRewardFile();
+  // With WriteStates: creates MarkingWriter and writes the initial state's
+  // record. Without: removes a .sta file of this run's name.
+  void StartStatesFile();
+  // Completes the .sta file (if any) and releases MarkingWriter.
+  void FinishStatesFile();
+  // Removes an output file of this run's name that this run does not
+  // write (a warning on standard error when that fails).
+  static void RemoveEarlierFile(const std::string& fileName);
   // The provisional .arm header: FileType, a line of `width` blanks.
   void StartArmFile(int width);
   // Writes FileType and the state count over the provisional header and
-  // completes the .arm file.
+  // completes the .arm file. The count goes in last of everything a run
+  // writes: the other files are complete by then.
   void FinishArmFile(uint64_t count, int width);
   void ReportAbsorbingNormal();
   void ReportAbsorbingDeterministic();

@@ -59,13 +59,12 @@ void StateSpaceGen::GenStateSpaceDeterministic(char* armName, char* varName, cha
   ArmFile.openOrExit(armName, "Error: Could not open binary file dude");
   std::cout << std::scientific;
   StartRewardFile(varName);
+  StartStatesFile();
   StartArmFile(DeterministicExploration.reservedCountWidth);
 
   const uint64_t explored = ExploreStates(DeterministicExploration);
 
-  FinishArmFile(explored, DeterministicExploration.reservedCountWidth);
-  StateTable->ReleaseTable();
-
+  // Every other file is complete before the .arm file gets its count.
   const bool binary = FileType == 2 || FileType == 4 || FileType == 6;
   errno = 0;
   DetLists.writeEnablingStates(det, binary ? BINARY_FILE : TEXT_FILE);
@@ -73,8 +72,11 @@ void StateSpaceGen::GenStateSpaceDeterministic(char* armName, char* varName, cha
   CheckDetStream(det, detName);
   det.close();
   CheckDetStream(det, detName);
-
   FinishRewardFile();
+  FinishStatesFile();
+
+  FinishArmFile(explored, DeterministicExploration.reservedCountWidth);
+  StateTable->ReleaseTable();
   ReleaseWorkBuffers();
 }
 

@@ -26,6 +26,15 @@ long long Whole(const std::string& option, const std::string& text) {
 
 StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
   StudyOptions options;
+  // --help and --version answer whatever else is on the command line.
+  for (const std::string& word : arguments) {
+    if (word == "--help" || word == "-h")
+      options.Help = true;
+    else if (word == "--version")
+      options.Version = true;
+  }
+  if (options.Help || options.Version)
+    return options;
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < arguments.size(); i++) {
     const std::string& word = arguments[i];

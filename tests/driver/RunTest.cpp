@@ -70,6 +70,40 @@ TEST(RunTest, OverridesChangeTheRates) {
             std::string::npos);
 }
 
+TEST(RunTest, MarkingFileThatCannotBeWrittenFailsTheRunBeforeTheArmCount) {
+  ScratchDir dir;
+  const std::string file = dir.file("exp1.sta");
+  std::filesystem::create_symlink("/dev/full", file);
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--states"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Error: could not write " + file + ": No space left on device"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.out.find("Generated:"), std::string::npos);
+  // The .arm file never got its state count (it is empty, or line 2 is
+  // still blank).
+  const std::string arm = ReadFile(dir.file("exp1.arm"));
+  EXPECT_TRUE(arm.empty() || arm.substr(0, 3) == "1\n ") << arm.substr(0, 80);
+
+  // Unopenable (a directory of that name): the open message names it.
+  std::filesystem::remove(file);
+  std::filesystem::create_directory(file);
+  RunResult open = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--states"});
+  EXPECT_EQ(open.status, 1);
+  EXPECT_NE(open.err.find("Error: Could not open the state-marking file\n  " + file),
+            std::string::npos)
+      << open.err;
+}
+
+TEST(RunTest, ProgressOnStandardErrorOnlyWhenAskedAndNotForAShortRun) {
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--progress"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_NE(run.out.find("\nSummary: 44 states, 99 transitions, 0 absorbing, "), std::string::npos)
+      << run.out;
+}
+
 TEST(RunTest, MissingOutputDirectoryFailsTheRun) {
   RunResult run = RunProgram(GenBinary(), {"-P", "/nonexistent-directory/", "-Nexp1"});
   EXPECT_EQ(run.status, 1);

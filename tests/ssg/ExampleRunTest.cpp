@@ -111,7 +111,10 @@ void Stabilize(Marking& m) {
 struct Expected {
   std::string arm;
   std::string var;
+  std::string sta; // the markings, as --states writes them
   size_t states = 0;
+  size_t transitions = 0;
+  size_t absorbing = 0;
 };
 
 // Breadth-first numbering from the initial marking (state 1), new states in
@@ -154,8 +157,18 @@ Expected Explore(double lambda, double meo) {
     for (const auto& [target, rate] : sums)
       records += std::to_string(target) + "\n" + Sci(rate) + "\n";
     records += "0\n";
+    e.transitions += sums.size();
+    e.absorbing += sums.empty();
   }
   e.states = order.size();
+  e.sta = "(PlaceB,B_Failure,PlaceC,C_Failure,FailState,PlaceA,A_Failure,BCCounter,"
+          "FirstTimeFailure)\n";
+  for (size_t i = 0; i < order.size(); i++) {
+    e.sta += std::to_string(i + 1) + ":(";
+    for (int p = 0; p < NumPlaces; p++)
+      e.sta += (p > 0 ? "," : "") + std::to_string(order[i][p]);
+    e.sta += ")\n";
+  }
   std::string count = std::to_string(e.states);
   e.arm = "1\n" + count + "\n" + std::string(62 - count.size(), ' ') + "\n" + records;
   return e;
@@ -200,6 +213,41 @@ TEST_P(ExampleRunTest, FilesMatchAnIndependentExploration) {
             std::string::npos)
       << run.out;
   EXPECT_EQ(run.err, "");
+}
+
+// --states: the marking of every state in state-number order, the initial
+// marking first, in both generation paths' breadth-first order; the summary
+// line's counts are those of the files.
+TEST_P(ExampleRunTest, MarkingsAndSummaryMatchTheIndependentExploration) {
+  const int exp = GetParam();
+  ScratchDir dir;
+  RunResult run =
+      RunProgram(GenBinary(), {"-P", dir.path, "-Nexp", "-B" + std::to_string(exp), "--states"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  Expected expected = Explore(Lambdas[exp], Meos[exp]);
+  const std::string sta = ReadFile(dir.file("exp.sta"));
+  EXPECT_EQ(sta.substr(0, sta.find('\n', sta.find('\n') + 1) + 1),
+            expected.sta.substr(0, expected.sta.find("\n2:") + 1))
+      << "the header and the initial marking 2,0,3,0,0,1,0,0,0";
+  EXPECT_EQ(sta, expected.sta);
+  EXPECT_EQ(ReadFile(dir.file("exp.arm")), expected.arm);
+
+  // The last line: "Summary: <n> states, <m> transitions, <a> absorbing, ...
+  // <b> bytes written", the sizes of the four files.
+  const std::size_t at = run.out.rfind("Summary: ");
+  ASSERT_NE(at, std::string::npos) << run.out;
+  const std::string summary = run.out.substr(at);
+  EXPECT_EQ(summary.back(), '\n');
+  const std::string counts = "Summary: " + std::to_string(expected.states) + " states, " +
+                             std::to_string(expected.transitions) + " transitions, " +
+                             std::to_string(expected.absorbing) + " absorbing, ";
+  EXPECT_EQ(summary.substr(0, counts.size()), counts) << summary;
+  size_t bytes = 0;
+  for (const char* suffix : {".arm", ".var", ".pvtype", ".sta"})
+    bytes += ReadFile(dir.file(std::string("exp") + suffix)).size();
+  EXPECT_NE(summary.find(" MiB peak memory, " + std::to_string(bytes) + " bytes written\n"),
+            std::string::npos)
+      << summary;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllExperiments, ExampleRunTest, testing::Range(0, 6));

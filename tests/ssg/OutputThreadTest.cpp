@@ -1,4 +1,4 @@
-// The output thread writes the .arm and .var records the exploring thread
+// The output thread writes the .arm, .var and .sta records the exploring thread
 // hands it: every byte as a direct write would give it, whatever the size of
 // a record against the chunks, and a write that fails still ends the run
 // with the file's message.
@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ssg/OutputThread.h"
 #include "ssg/RecordWriter.h"
 #include "ssg/Reward.h"
+#include "ssg/StaWriter.h"
 #include "ssg/TransitionMap.h"
 #include "tests/ssg/GenHarness.h"
 #include "tests/ssg/TwoVariables.h"
@@ -26,15 +29,26 @@ std::string General(double value) {
 
 // Records of states 1 .. 400: state n has n % 7 transitions, state 200 has
 // 300000 (3.6 MB packed: it spans several chunks), every third state gets a
-// .var record first. Returns the expected .arm and .var (text) contents.
+// .var record first, every fifth a .sta record (its marking n - 200) when
+// there is a marking writer. Returns the expected .arm, .var (text) and .sta
+// records.
 struct Expected {
-  std::string arm, var;
+  std::string arm, var, sta;
 };
 
-Expected Feed(OutputThread& output, Reward& reward, TwoVariables& m) {
+Expected Feed(OutputThread& output, Reward& reward, TwoVariables& m,
+              StaWriter* markings = nullptr) {
   Expected expected;
   TransitionMap transitions;
   for (uint32_t n = 1; n <= 400; n++) {
+    if (markings != nullptr && n % 5 == 0) {
+      const short marking = static_cast<short>(n - 200);
+      char vector[sizeof marking];
+      std::memcpy(vector, &marking, sizeof marking);
+      markings->Write(n, vector);
+      std::memset(vector, 0x7f, sizeof vector); // the record was copied
+      expected.sta += std::to_string(n) + ":(" + std::to_string(marking) + ")\n";
+    }
     if (n % 3 == 0) {
       m.set(n * 0.5, 1.0 / n, -double(n), 1e-7 * n);
       reward.Calculate(n);
@@ -57,22 +71,31 @@ Expected Feed(OutputThread& output, Reward& reward, TwoVariables& m) {
 
 TEST(OutputThreadTest, RecordsAcrossChunksAreTheBytesOfDirectWrites) {
   for (bool thread : {true, false}) {
-    TwoVariables m;
-    ScratchDir dir;
-    std::string arm = dir.file("t.arm"), var = dir.file("t.var");
-    RecordWriter armFile;
-    ASSERT_TRUE(armFile.open(arm.c_str()));
-    Reward reward(m.model, 1, var.data());
-    Expected expected;
-    {
-      OutputThread output(armFile, reward, thread);
-      expected = Feed(output, reward, m);
-      output.finish();
+    for (bool withMarkings : {false, true}) {
+      TwoVariables m;
+      ScratchDir dir;
+      std::string arm = dir.file("t.arm"), var = dir.file("t.var"), sta = dir.file("t.sta");
+      RecordWriter armFile;
+      ASSERT_TRUE(armFile.open(arm.c_str()));
+      Reward reward(m.model, 1, var.data());
+      std::unique_ptr<StaWriter> markings;
+      if (withMarkings)
+        markings = std::make_unique<StaWriter>(StateColumns::Of(*m.model), sta.c_str());
+      Expected expected;
+      {
+        OutputThread output(armFile, reward, thread, markings.get());
+        expected = Feed(output, reward, m, markings.get());
+        output.finish();
+      }
+      armFile.close();
+      reward.Close();
+      EXPECT_TRUE(ReadFile(arm) == expected.arm) << "thread " << thread;
+      EXPECT_EQ(ReadFile(var), "Up\nDown\n" + expected.var) << "thread " << thread;
+      if (withMarkings) {
+        markings->Close();
+        EXPECT_EQ(ReadFile(sta), "(p)\n" + expected.sta) << "thread " << thread;
+      }
     }
-    armFile.close();
-    reward.Close();
-    EXPECT_TRUE(ReadFile(arm) == expected.arm) << "thread " << thread;
-    EXPECT_EQ(ReadFile(var), "Up\nDown\n" + expected.var) << "thread " << thread;
   }
 }
 
@@ -90,6 +113,26 @@ TEST(OutputThreadDeathTest, WriteFailingInTheThreadEndsTheRunWithTheFilesMessage
     OutputThread output(armFile, reward);
     Feed(output, reward, m);
     output.finish();
+    std::exit(0);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(1),
+              "^Error: could not write /dev/full: No space left on device\n$");
+}
+
+TEST(OutputThreadDeathTest, MarkingWriteFailingInTheThreadEndsTheRunWithItsMessage) {
+  auto run = [] {
+    TwoVariables m;
+    ScratchDir dir;
+    std::string arm = dir.file("t.arm"), var = dir.file("t.var");
+    RecordWriter armFile;
+    if (!armFile.open(arm.c_str()))
+      std::exit(3);
+    Reward reward(m.model, 1, var.data());
+    StaWriter markings(StateColumns::Of(*m.model), "/dev/full");
+    OutputThread output(armFile, reward, true, &markings);
+    Feed(output, reward, m, &markings);
+    output.finish();
+    markings.Close();
     std::exit(0);
   };
   EXPECT_EXIT(run(), testing::ExitedWithCode(1),

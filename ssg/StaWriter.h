@@ -1,0 +1,52 @@
+#ifndef SSG_STAWRITER_H
+#define SSG_STAWRITER_H
+
+#include <cstdint>
+
+#include "ssg/RecordWriter.h"
+#include "ssg/StateColumns.h"
+
+class OutputThread;
+
+// Writer of the state-marking file (.sta): which marking each state number
+// stands for.
+//
+// Line 1 is StateColumns::header(), the names of the places (and of any
+// further parts of the stored state) in state-vector order:
+// "(name1,name2,...)". Then one line per numbered state, in the order Write
+// is called (the order the states are numbered): "<n>:(<v1>,<v2>,...)".
+// Written as the states are numbered: the record of a state is formatted
+// from its vector, in the output thread while one runs, and nothing is read
+// back from the state table.
+//
+// Writing is buffered; a file that cannot be opened, written or completed
+// ends the run (RecordWriter's policy).
+class StaWriter {
+public:
+  // Opens (creates or truncates) the file and writes the header of
+  // `columns`, the parts of the vectors Write will be given.
+  StaWriter(StateColumns columns, const char* fileName);
+  StaWriter(const StaWriter&) = delete;
+  StaWriter& operator=(const StaWriter&) = delete;
+
+  // The record of state n, whose vector is `state` (copied at once, so the
+  // caller may reuse its buffer).
+  void Write(uint32_t n, const char* state);
+  // Formats the record of state n from its vector.
+  void WriteRecord(uint32_t n, const char* state);
+  // From now on Write hands its records to `output` (null: Write writes
+  // them).
+  void SendRecordsTo(OutputThread* output) { Output = output; }
+  uint32_t stateSize() const { return Columns.stateSize(); }
+  const StateColumns& columns() const { return Columns; }
+  RecordWriter& file() { return File; }
+  // Completes the file: flushes and closes it, ending the run on failure.
+  void Close();
+
+private:
+  StateColumns Columns;
+  RecordWriter File;
+  OutputThread* Output = nullptr;
+};
+
+#endif
