@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,9 +30,10 @@ struct Program {
   std::vector<const char*> files; // suffixes, in the order they are written
 };
 
-// The normal method (the example) and the deterministic one (M/D/1/K).
-const Program Generators[] = {{"gen", {".pvtype", ".arm", ".var"}},
-                              {"gen-mdk", {".pvtype", ".det", ".arm", ".var"}}};
+// The normal method (the example) and the deterministic one (M/D/1/K),
+// with the state markings (--states).
+const Program Generators[] = {{"gen", {".pvtype", ".arm", ".var", ".sta"}},
+                              {"gen-mdk", {".pvtype", ".det", ".arm", ".var", ".sta"}}};
 
 TEST(OutputFaultTest, EveryOutputFileOfBothMethodsUnwritableInTurn) {
   for (const Program& program : Generators) {
@@ -45,8 +47,8 @@ TEST(OutputFaultTest, EveryOutputFileOfBothMethodsUnwritableInTurn) {
           ADD_FAILURE() << why;
           continue;
         }
-        RunResult run =
-            RunControlled(Binary(program.executable), {"-P", dir.path, "-Nr", "-B0"}, controls);
+        RunResult run = RunControlled(Binary(program.executable),
+                                      {"-P", dir.path, "-Nr", "-B0", "--states"}, controls);
         if (controls.unprivileged && UnprivilegedRunFailed(run))
           GTEST_SKIP() << "cannot run the program as nobody: " << run.err;
         EXPECT_EQ(run.status, 1) << run.out << run.err;
@@ -98,7 +100,7 @@ TEST(OutputFaultTest, DiskFillingUpInTheMiddleOfTheVarFile) {
 
 TEST(OutputFaultTest, MemoryRunningOutInTheMiddleOfARun) {
   // Kanban N = 5 (2.5 million states) with its address space limited, once
-  // it has started, to what it maps then plus 48 MB: the state store cannot
+  // it has started, to what it maps then plus 16 MB: the state store cannot
   // grow far. (The limit is set from outside with prlimit once the program
   // has mapped its sanitizer's shadow memory; the sanitizer's allocator
   // must then hand a failed allocation back as the C library's does.)
@@ -114,7 +116,7 @@ TEST(OutputFaultTest, MemoryRunningOutInTheMiddleOfARun) {
     statm >> pages;
     rlimit limit;
     limit.rlim_cur = limit.rlim_max =
-        pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + (48ull << 20);
+        pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + (16ull << 20);
     limited = prlimit(pid, RLIMIT_AS, &limit, nullptr) == 0;
     return true;
   };
@@ -122,6 +124,10 @@ TEST(OutputFaultTest, MemoryRunningOutInTheMiddleOfARun) {
   ASSERT_TRUE(limited) << run.out;
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.err.find("Error: out of memory after storing "), 0u) << run.err;
+  // In the middle of the run: thousands of states were stored.
+  const unsigned long stored = std::strtoul(run.err.c_str() + 35, nullptr, 10);
+  EXPECT_GT(stored, 10000u) << run.err;
+  EXPECT_LT(stored, 2546432u) << run.err;
   EXPECT_NE(run.err.find("Give the run more memory, or reduce the model."), std::string::npos);
   EXPECT_EQ(run.out.find("Generated:"), std::string::npos);
   EXPECT_TRUE(ArmClaimsNoCount(dir.file("k.arm")));

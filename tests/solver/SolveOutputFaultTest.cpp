@@ -1,5 +1,6 @@
 // ssg-solve's output files made unwritable in turn (the CSV table, the plot,
-// the results database), and the same solve twice giving the same output.
+// the results database, an export), and the same solve twice giving the
+// same output.
 // A failed CSV file is a failed run (status 1); the table on standard output
 // is then complete but the file is not. The plot and the database keep
 // their own statuses (4 and 5: every other output is complete). Never 0.
@@ -70,6 +71,25 @@ TEST(SolveOutputFaultTest, EveryOutputFileUnwritableInTurn) {
       // The table itself is complete.
       EXPECT_NE(run.out.find("Reliability"), std::string::npos);
     }
+  }
+}
+
+TEST(SolveOutputFaultTest, ExportFileUnwritableInTurn) {
+  // An export is all that is asked for: a file that cannot be written is a
+  // failed run.
+  for (Unwritable how : AllUnwritable) {
+    SCOPED_TRACE(Describe(how));
+    FaultDir dir;
+    const std::string prefix = GenerateExample(dir);
+    RunControls controls;
+    std::string why;
+    ASSERT_TRUE(MakeUnwritable(dir, "x.mtx", how, controls, why)) << why;
+    RunResult run =
+        RunControlled(Bin("ssg-solve"), {prefix, "--export", "mtx", dir.file("x"), "-q"}, controls);
+    if (controls.unprivileged && UnprivilegedRunFailed(run))
+      GTEST_SKIP() << "cannot run the program as nobody: " << run.err;
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(dir.file("x.mtx")), std::string::npos) << run.err;
   }
 }
 
