@@ -1,5 +1,7 @@
 #include "example/AtomicModelSAN.h"
 
+#include "model/StandardErrors.h"
+
 #include "distributions/DistributionDefinition.h"
 
 double lambda = 0.0;
@@ -179,7 +181,7 @@ int AtomicModelSAN::FailureBCActivity::Rank() {
 
 BaseActionClass* AtomicModelSAN::FailureBCActivity::Fire() {
   *FirstTimeFailure_Mark = 1;
-  *FailState_Mark += 1;
+  *FailState_Mark = CheckedMarking(*FailState_Mark + 1, ActionName, "FailState");
   return this;
 }
 
@@ -239,9 +241,9 @@ int AtomicModelSAN::FailureBActivity::Rank() {
 }
 
 BaseActionClass* AtomicModelSAN::FailureBActivity::Fire() {
-  *PlaceB_Mark -= 1;
-  *B_Failure_Mark += 1;
-  *BCCounter_Mark += 1;
+  *PlaceB_Mark = CheckedMarking(*PlaceB_Mark - 1, ActionName, "PlaceB");
+  *B_Failure_Mark = CheckedMarking(*B_Failure_Mark + 1, ActionName, "B_Failure");
+  *BCCounter_Mark = CheckedMarking(*BCCounter_Mark + 1, ActionName, "BCCounter");
   return this;
 }
 
@@ -304,12 +306,12 @@ int AtomicModelSAN::Activity_Repair_BActivity::Rank() {
 }
 
 BaseActionClass* AtomicModelSAN::Activity_Repair_BActivity::Fire() {
-  *B_Failure_Mark -= 1;
-  *BCCounter_Mark -= 1;
+  *B_Failure_Mark = CheckedMarking(*B_Failure_Mark - 1, ActionName, "B_Failure");
+  *BCCounter_Mark = CheckedMarking(*BCCounter_Mark - 1, ActionName, "BCCounter");
   // A repair that leaves nothing failed brings the system back up.
   if (*FailState_Mark == 1 && *A_Failure_Mark == 0 && *B_Failure_Mark == 0 && *C_Failure_Mark == 0)
     *FailState_Mark = 0;
-  *PlaceB_Mark += 1;
+  *PlaceB_Mark = CheckedMarking(*PlaceB_Mark + 1, ActionName, "PlaceB");
   return this;
 }
 
@@ -369,9 +371,9 @@ int AtomicModelSAN::FailureCActivity::Rank() {
 }
 
 BaseActionClass* AtomicModelSAN::FailureCActivity::Fire() {
-  *PlaceC_Mark -= 1;
-  *C_Failure_Mark += 1;
-  *BCCounter_Mark += 1;
+  *PlaceC_Mark = CheckedMarking(*PlaceC_Mark - 1, ActionName, "PlaceC");
+  *C_Failure_Mark = CheckedMarking(*C_Failure_Mark + 1, ActionName, "C_Failure");
+  *BCCounter_Mark = CheckedMarking(*BCCounter_Mark + 1, ActionName, "BCCounter");
   return this;
 }
 
@@ -434,12 +436,12 @@ int AtomicModelSAN::Activity_Repair_CActivity::Rank() {
 }
 
 BaseActionClass* AtomicModelSAN::Activity_Repair_CActivity::Fire() {
-  *C_Failure_Mark -= 1;
-  *BCCounter_Mark -= 1;
+  *C_Failure_Mark = CheckedMarking(*C_Failure_Mark - 1, ActionName, "C_Failure");
+  *BCCounter_Mark = CheckedMarking(*BCCounter_Mark - 1, ActionName, "BCCounter");
   // A repair that leaves nothing failed brings the system back up.
   if (*FailState_Mark == 1 && *A_Failure_Mark == 0 && *B_Failure_Mark == 0 && *C_Failure_Mark == 0)
     *FailState_Mark = 0;
-  *PlaceC_Mark += 1;
+  *PlaceC_Mark = CheckedMarking(*PlaceC_Mark + 1, ActionName, "PlaceC");
   return this;
 }
 
@@ -499,10 +501,10 @@ int AtomicModelSAN::FailureAActivity::Rank() {
 }
 
 BaseActionClass* AtomicModelSAN::FailureAActivity::Fire() {
-  *PlaceA_Mark -= 1;
+  *PlaceA_Mark = CheckedMarking(*PlaceA_Mark - 1, ActionName, "PlaceA");
   *FirstTimeFailure_Mark = 1;
-  *FailState_Mark += 1;
-  *A_Failure_Mark += 1;
+  *FailState_Mark = CheckedMarking(*FailState_Mark + 1, ActionName, "FailState");
+  *A_Failure_Mark = CheckedMarking(*A_Failure_Mark + 1, ActionName, "A_Failure");
   return this;
 }
 
@@ -563,10 +565,10 @@ int AtomicModelSAN::Activity_Repair_AActivity::Rank() {
 }
 
 BaseActionClass* AtomicModelSAN::Activity_Repair_AActivity::Fire() {
-  *A_Failure_Mark -= 1;
+  *A_Failure_Mark = CheckedMarking(*A_Failure_Mark - 1, ActionName, "A_Failure");
   // A repair that leaves nothing failed brings the system back up.
   if (*FailState_Mark == 1 && *A_Failure_Mark == 0 && *B_Failure_Mark == 0 && *C_Failure_Mark == 0)
     *FailState_Mark = 0;
-  *PlaceA_Mark += 1;
+  *PlaceA_Mark = CheckedMarking(*PlaceA_Mark + 1, ActionName, "PlaceA");
   return this;
 }

@@ -462,8 +462,14 @@ void CodeGenerator::emitStatements(std::string& out, const std::vector<StmtPtr>&
       out += Indent(indent) + "}\n";
       continue;
     }
-    out += Indent(indent) + "*M_" + Model.places[st->place].name + " " + st->op + " " +
-           Bare(emit(*st->value, context)) + ";\n";
+    // The marking is computed in 64 bits and checked before it is stored:
+    // a place holds 0 to 32767 tokens.
+    const std::string& place = Model.places[st->place].name;
+    const std::string value = "static_cast<long long>(" + Bare(emit(*st->value, context)) + ")";
+    const std::string tokens =
+        st->op == "=" ? value : "*M_" + place + " " + st->op.substr(0, 1) + " " + value;
+    out += Indent(indent) + "*M_" + place + " = CheckedMarking(" + tokens + ", ActionName, " +
+           Quote(place) + ");\n";
   }
 }
 
@@ -473,6 +479,7 @@ std::string CodeGenerator::sanSource() const {
   const EmitContext ctx = activityContext();
   std::string s = banner("the stochastic activity network");
   s += "#include \"SAN.h\"\n\n#include <cmath>\n#include <cstdlib>\n#include <iostream>\n\n"
+       "#include \"model/StandardErrors.h\"\n\n"
        "#include \"distributions/DistributionDefinition.h\"\n\nnamespace {\n\n";
   s += Helpers;
   const std::string checks = globalChecks();

@@ -69,3 +69,23 @@ void InvalidUnorderedType() {
 void ArrayOutOfBoundsError(const char* where) {
   std::cerr << "Array out of bounds error at " << where << std::endl;
 }
+
+namespace {
+const unsigned int* FaultState = nullptr;
+} // namespace
+
+void SetFaultState(const unsigned int* stateNumber) {
+  FaultState = stateNumber;
+}
+
+std::string FaultStateText() {
+  if (FaultState == nullptr)
+    return "";
+  return " in a firing from state " + std::to_string(*FaultState);
+}
+
+void MarkingOutOfRange(const char* activity, const char* place, long long tokens) {
+  std::cerr << "Error: activity " << activity << " would set place " << place << " to " << tokens
+            << FaultStateText() << "; a place holds 0 to 32767 tokens" << std::endl;
+  std::exit(1);
+}

@@ -1,6 +1,8 @@
 #ifndef MODEL_STANDARDERRORS_H
 #define MODEL_STANDARDERRORS_H
 
+#include <string>
+
 // The framework's standard error reports. Each writes one fixed message to
 // standard error, every line ended and flushed. MemoryAllocationError and
 // InvalidStructType end the program; the others return to the caller, which
@@ -28,5 +30,24 @@ void InvalidArrayType();
 void InvalidUnorderedType();
 // "Array out of bounds error at <where>".
 void ArrayOutOfBoundsError(const char* where);
+
+// Model faults found while a model is explored. The generator names the
+// state whose firings it explores (the number pointed at, read when a fault
+// is reported); null outside exploration.
+void SetFaultState(const unsigned int* stateNumber);
+// " in a firing from state <n>", or "" outside exploration.
+std::string FaultStateText();
+// A firing of `activity` would give `place` the marking `tokens`, which a
+// place cannot hold (0 to 32767 tokens): the message on standard error
+// naming both and the state, then exit status 1.
+[[noreturn]] void MarkingOutOfRange(const char* activity, const char* place, long long tokens);
+// The marking `tokens`, when a place can hold it; MarkingOutOfRange
+// otherwise. Generated effects assign every computed marking through it,
+// so a marking never wraps around.
+inline short CheckedMarking(long long tokens, const char* activity, const char* place) {
+  if (static_cast<unsigned long long>(tokens) > 32767) [[unlikely]]
+    MarkingOutOfRange(activity, place, tokens);
+  return static_cast<short>(tokens);
+}
 
 #endif

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "model/ActivityLinks.h"
 #include "model/BaseActionClass.h"
 #include "model/BaseGroupClass.h"
 #include "model/StandardErrors.h"
@@ -51,10 +52,10 @@ const StateSpaceGen::ExplorationRules StateSpaceGen::DeterministicExploration = 
     8, &StateSpaceGen::ReportAbsorbingDeterministic};
 
 const StateSpaceGen::ChainRules StateSpaceGen::NormalChain = {
-    false, false, "Error:  Maximum number of zero time transition recursive firings exceeded",
+    false, "Error:  Maximum number of zero time transition recursive firings exceeded",
     "Possible undetermined model."};
 const StateSpaceGen::ChainRules StateSpaceGen::DeterministicChain = {
-    true, true, "Error:  Maximum number of zero time transition firings exceeded",
+    true, "Error:  Maximum number of zero time transition firings exceeded",
     "Possible undetermined model"};
 
 StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name, short absorbFlag,
@@ -86,6 +87,7 @@ StateSpaceGen::StateSpaceGen(PVModel* model, char const* path, char const* name,
   GroupArray = GroupList.getList();
 
   ClassifyActions(numActions);
+  CheckGroupsAndLinks();
   // A state as stored: the model's vector, then a 16-bit phase per Erlang
   // action. The model's CompareState knows its own vector only; a SAN
   // model's is byte equality, so states with phases are compared byte by
@@ -263,33 +265,33 @@ void StateSpaceGen::SetMethodPointers() {
   const bool deterministic = (MethodFlags & DeterministicFlag) != 0;
   const bool erlang = (MethodFlags & ErlangFlag) != 0;
   const bool exponentialOrInstant = (MethodFlags & ExponentialOrInstantFlag) != 0;
-  if ((MethodFlags & UnsupportedFlags) != 0 || (deterministic && erlang))
+  if ((MethodFlags & UnsupportedFlags) != 0 || (deterministic && erlang) ||
+      (!deterministic && !erlang && !exponentialOrInstant))
     UnsupportedDistribution();
+  // The model is still in its initial state, which must be stable under
+  // both methods: the deterministic one never fires an instantaneous
+  // activity from an explored state either.
+  for (unsigned int i = 0; i < NumInstantActions; i++) {
+    if (InstantActions[i]->Enabled()) {
+      std::cout << "Error: The initial state is not stable, i.e., at least"
+                << " one instantaneous action is enabled in that state." << std::endl;
+      std::exit(1);
+    }
+  }
   if (deterministic) {
     FilesWritten.push_back(det);
     FindNext = &StateSpaceGen::FindNextDeterministic;
     GenStateSpaceDeterministic(arm.data(), var.data(), det.data());
     return;
   }
-  if (!erlang && !exponentialOrInstant)
-    UnsupportedDistribution();
   // A .det file of this name belongs to an earlier run of a model with
   // deterministic activities; beside this chain it would make a solver take
   // it for one.
   RemoveEarlierFile(det);
 
   FindNext = &StateSpaceGen::FindNextNormal;
-  if (NumInstantActions > 0) {
-    // The model is still in its initial state.
-    for (unsigned int i = 0; i < NumInstantActions; i++) {
-      if (InstantActions[i]->Enabled()) {
-        std::cout << "Error: The initial state is not stable, i.e., at least"
-                  << " one instantaneous action is enabled in that state." << std::endl;
-        std::exit(1);
-      }
-    }
+  if (NumInstantActions > 0)
     FindNext = &StateSpaceGen::FindNextInstant;
-  }
   if (NumErlangActions > 0)
     FindNext = &StateSpaceGen::FindNextErlang;
   GenStateSpaceNormal(arm.data(), var.data());
@@ -389,6 +391,8 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   OutOfMemory memoryGuard(StateCounter);
   OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter);
   ProgressReport progress(ShowProgress);
+  // Model faults found while firing name the state explored.
+  SetFaultState(&CurrentStateNumber);
   uint64_t explored = 0;
   for (uint32_t n = 1; n <= StateCounter; n++) {
     CurrentStateNumber = n;
@@ -410,6 +414,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
     Transitions.clear();
     explored++;
   }
+  SetFaultState(nullptr);
   progress.finish();
   output.finish();
   return explored;
@@ -463,6 +468,8 @@ double StateSpaceGen::FireEnabledAction(BaseActionClass* action, char* state) {
     return AgeErlangAction(action, group, state);
 
   const double rate = action->Rate() * group->Probability(action);
+  if (!IsRate(rate)) [[unlikely]]
+    BadRate(action, group);
   FireOnly(action);
   // FireActionOnly has written the model's vector of the state reached;
   // with Erlang actions the phases follow it.
@@ -502,6 +509,8 @@ double StateSpaceGen::AgeErlangAction(BaseActionClass* action, BaseGroupClass* g
       group->Members[i]->Age();
     rate = action->Rate() / group->NumMembers;
   }
+  if (!IsRate(rate)) [[unlikely]]
+    BadRate(action, nullptr);
   // A member aged with the group that is not enabled stays in phase 1.
   ResetDisabledPhases();
   StoreState(NextState);
@@ -576,30 +585,31 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
   }
 
   if (numEnabled == 1) {
-    // Alone, the action fires for sure (weighed by its group's probability
-    // under the deterministic rules).
+    // Alone, the action fires for sure.
     BaseActionClass* action = enabled[0];
-    const double q = rules.weighByGroup ? GroupOf(action)->Probability(action) : 1.0;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     FireInstantOnly(action);
     if constexpr (WithPhases)
       ResetDisabledPhases();
     InstantDepth++;
-    FollowChain<WithPhases>(rate, rules.weighByGroup ? p * q : p, rules);
+    FollowChain<WithPhases>(rate, p, rules);
     InstantDepth--;
     return;
   }
 
   // Several: only the highest rank competes, each by its share of the
-  // candidates' total weight (by its group's probability under the
-  // deterministic rules).
+  // candidates' total weight.
   const unsigned int numCandidates = KeepHighestRank(enabled, numEnabled);
   double totalWeight = 0.0;
-  if (!rules.weighByGroup) {
-    for (unsigned int i = 0; i < numCandidates; i++)
-      totalWeight += enabled[i]->Weight();
+  for (unsigned int i = 0; i < numCandidates; i++) {
+    const double weight = enabled[i]->Weight();
+    if (!IsRate(weight)) [[unlikely]]
+      BadWeight(enabled[i], weight);
+    totalWeight += weight;
   }
+  if (!(totalWeight > 0.0 && IsRate(totalWeight))) [[unlikely]]
+    BadTotalWeight(enabled, numCandidates, totalWeight);
 
   // The vanishing state each candidate starts from: the model's current
   // state (with the phases).
@@ -613,8 +623,7 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
   }
   for (unsigned int i = 0; i < numCandidates; i++) {
     BaseActionClass* action = enabled[i];
-    const double share = rules.weighByGroup ? p * GroupOf(action)->Probability(action)
-                                            : (action->Weight() / totalWeight) * p;
+    const double share = (action->Weight() / totalWeight) * p;
     if (TraceLevel >= 1)
       Trace->printFireAction(action, 0.0);
     FireInstantOnly(action);
@@ -627,6 +636,72 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     if constexpr (WithPhases)
       LoadPhases(saved + StateSize);
   }
+}
+
+void StateSpaceGen::CheckGroupsAndLinks() {
+  const int numGroups = GroupList.getNumItems();
+  for (unsigned int i = 0; i < NumInstantActions + NumTimedActions; i++) {
+    BaseActionClass* action =
+        i < NumInstantActions ? InstantActions[i] : TimedActions[i - NumInstantActions];
+    const int id = action->GroupID;
+    if (id < 0 || id >= numGroups) {
+      std::cerr << "Error: activity " << action->ActionName << " has group id " << id
+                << ", but the model's groups are numbered 0 to " << numGroups - 1 << std::endl;
+      std::exit(1);
+    }
+    BaseGroupClass* group = GroupArray[id];
+    if (group != action && !group->IsAMember(action)) {
+      std::cerr << "Error: activity " << action->ActionName << " has group id " << id
+                << ", the id of " << group->ActionName
+                << ", which does not hold it (each activity needs the id of its own group; "
+                   "two activities were given the same group id?)"
+                << std::endl;
+      std::exit(1);
+    }
+  }
+  const int numActions = std::min(Model->numActions, ActionList.getNumItems());
+  if (BaseActionClass* unlinked = ActivityLinks::FindUnlinked(ActionArray, std::max(numActions, 0),
+                                                              GroupArray, numGroups)) {
+    std::cerr << "Error: activity " << unlinked->ActionName
+              << " was never linked to its places (its model must call its LinkVariables() "
+                 "before the state space is generated)"
+              << std::endl;
+    std::exit(1);
+  }
+}
+
+void StateSpaceGen::BadRate(BaseActionClass* action, BaseGroupClass* group) {
+  // A deterministic action's value is its group's probability alone.
+  const double rate = action->Rate();
+  std::cerr << "Error: activity " << action->ActionName;
+  if (action->DistributionType != DETERMINISTIC && (!IsRate(rate) || group == nullptr))
+    std::cerr << " has rate " << rate;
+  else
+    std::cerr << " is given probability " << group->Probability(action) << " by its group "
+              << group->ActionName;
+  std::cerr << " in state " << CurrentStateNumber
+            << " (a rate must be a finite number, 0 or more; a group's weights must be finite, "
+               "0 or more, and not all 0)"
+            << std::endl;
+  std::exit(1);
+}
+
+void StateSpaceGen::BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
+                                   double totalWeight) {
+  std::cerr << "Error: the competing instantaneous activities";
+  for (unsigned int i = 0; i < numCandidates; i++)
+    std::cerr << (i == 0 ? " " : ", ") << candidates[i]->ActionName;
+  std::cerr << " have total weight " << totalWeight << " in a vanishing state reached from state "
+            << CurrentStateNumber << " (their weights must add up to a finite number above 0)"
+            << std::endl;
+  std::exit(1);
+}
+
+void StateSpaceGen::BadWeight(BaseActionClass* action, double weight) {
+  std::cerr << "Error: activity " << action->ActionName << " has weight " << weight
+            << " in a vanishing state reached from state " << CurrentStateNumber
+            << " (a weight must be a finite number, 0 or more)" << std::endl;
+  std::exit(1);
 }
 
 BaseGroupClass* StateSpaceGen::GroupOf(BaseActionClass* action) {

@@ -2,6 +2,7 @@
 #define SSG_STATESPACEGEN_H
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -177,7 +178,8 @@ public:
   // to the stable states reached, for a timed firing of the given rate; p is
   // the probability of the chain so far.
   void FireInstant(double rate, double p);
-  // The deterministic method's variant of FireInstant (see ChainRules).
+  // The deterministic method's variant of FireInstant (see ChainRules):
+  // negative values (deterministic firings) are kept.
   void FireInstantDet(double rate, double p);
   // Records a transition with the given rate to the stable state numbered
   // `number`, or to the new state in NextState when number is
@@ -202,12 +204,11 @@ protected:
     void (StateSpaceGen::*reportAbsorbing)();
   };
   // What sets the two methods apart in following an instantaneous chain.
+  // Both weigh the firings alike: an action enabled alone fires with
+  // probability 1, competing actions of the highest rank by their share of
+  // the candidates' total weight, so the branches of a vanishing state sum
+  // to 1.
   struct ChainRules {
-    // Deterministic method: every instantaneous firing, alone or competing,
-    // is weighed by the probability its group gives it. Normal method: an
-    // action enabled alone fires with probability 1, competing actions by
-    // their share of the candidates' total weight.
-    bool weighByGroup;
     // Deterministic method: every non-zero value is recorded (deterministic
     // firings are negative). Normal method: only positive rates.
     bool keepNegative;
@@ -313,6 +314,23 @@ private:
   std::vector<char> SuccessorStates;
 
   void ClassifyActions(int numActions);
+  // Model faults found before exploring: every action's GroupID names a
+  // group that is the action or holds it, and every activity with arcs was
+  // linked to its places (ActivityLinks). Otherwise a message naming the
+  // activity, exit status 1.
+  void CheckGroupsAndLinks();
+  // A rate, weight or probability the chain can use: finite, 0 or more (0
+  // is dropped). Negative, infinite and undefined values are model faults.
+  static bool IsRate(double x) { return x >= 0.0 && x <= std::numeric_limits<double>::max(); }
+  // The message naming the action, its value (its rate, or when that is
+  // sound the probability its group gives it) and the state explored; exit
+  // status 1.
+  [[noreturn]] void BadRate(BaseActionClass* action, BaseGroupClass* group);
+  [[noreturn]] void BadWeight(BaseActionClass* action, double weight);
+  // Competing activities whose weights add up to 0 (or overflow): no share
+  // is defined. The message names them and the state.
+  [[noreturn]] void BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
+                                   double totalWeight);
   // The group that scales an action's rate (its GroupID's entry).
   BaseGroupClass* GroupOf(BaseActionClass* action);
   // Lists the instantaneous actions enabled in the model's current state, in

@@ -8,8 +8,9 @@
 // - every explored state in which a deterministic activity is enabled is
 //   recorded with the activity's delay in DetLists, written to the .det file
 //   at the end;
-// - instantaneous chains are followed by FireInstantDet, which weighs each
-//   firing by its group probability and keeps negative values.
+// - instantaneous chains are followed by FireInstantDet, which weighs the
+//   firings as FireInstant does (competing actions of the highest rank by
+//   their share of the total weight) and keeps negative values.
 // The .arm header reserves 8 characters for the state count (the layout the
 // solver of such models reads); a longer count moves the records
 // (StateSpaceGen::FinishArmFile), so files up to 99999999 states keep that
@@ -93,7 +94,10 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
     // probability its group gives it, and the explored state is an enabling
     // state of its delay; any other firing is its rate times that
     // probability.
-    double value = GroupOf(action)->Probability(action);
+    BaseGroupClass* group = GroupOf(action);
+    double value = group->Probability(action);
+    if (!IsRate(value)) [[unlikely]]
+      BadRate(action, group);
     if (TraceLevel >= 1)
       Trace->printf(1, "Enabled: %s", action->ActionName);
     if (action->DistributionType == DETERMINISTIC) {
@@ -107,6 +111,8 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
       DetLists.insertEnablingState(CurrentStateNumber, parameters[0]);
     } else {
       value = action->Rate() * value;
+      if (!IsRate(value)) [[unlikely]]
+        BadRate(action, group);
     }
 
     if (TraceLevel >= 1)

@@ -115,6 +115,15 @@ TEST_F(CommandLineTest, AbsorbFlagTakesNoValueButSwallowsAWord) {
   EXPECT_EQ(swallowing.out, "path=[out/]\n");
 }
 
+TEST_F(CommandLineTest, OptionFollowedByAnotherOptionDoesNotSwallowIt) {
+  // -a takes no value: the option after it is read as an option.
+  Parsed absorb;
+  Parse(absorb, {"-Pout/", "-a", "-Nexp1", "-B", "2"});
+  EXPECT_EQ(flagAbsorb, 1);
+  EXPECT_EQ(gExperimentName, "exp1");
+  EXPECT_EQ(ExpNum, 2);
+}
+
 TEST_F(CommandLineTest, LoadFactorThatDoesNotParseKeepsTheDefault) {
   Parsed p;
   Parse(p, {"-Pout/", "-Nexp1", "-hfast"});
@@ -148,6 +157,13 @@ TEST_F(CommandLineDeathTest, LoadFactorOutsideZeroToOneIsRejected) {
                 testing::ExitedWithCode(1),
                 std::string("-h ") + value + ": hash load factor out of range");
   }
+}
+
+TEST_F(CommandLineDeathTest, OptionWithoutValueBeforeAnotherOptionStops) {
+  // -N has no value of its own; -B0 is the next option, not the name.
+  Parsed p;
+  EXPECT_EXIT(Parse(p, {"-Pout/", "-N", "-B0", "-l1"}), testing::ExitedWithCode(1),
+              "^-N: this option needs a value");
 }
 
 } // namespace

@@ -70,18 +70,6 @@ TEST(RunTest, OverridesChangeTheRates) {
             std::string::npos);
 }
 
-TEST(RunTest, OutputFileThatCannotBeWrittenFailsTheRun) {
-  for (const char* suffix : {".arm", ".var", ".pvtype"}) {
-    ScratchDir dir;
-    std::string file = dir.file(std::string("exp1") + suffix);
-    std::filesystem::create_symlink("/dev/full", file);
-    RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1"});
-    EXPECT_EQ(run.status, 1) << suffix;
-    EXPECT_NE(run.err.find(file), std::string::npos) << run.err;
-    EXPECT_EQ(run.out.find("Generated:"), std::string::npos) << suffix;
-  }
-}
-
 TEST(RunTest, MarkingFileThatCannotBeWrittenFailsTheRunBeforeTheArmCount) {
   ScratchDir dir;
   const std::string file = dir.file("exp1.sta");

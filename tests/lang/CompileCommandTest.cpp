@@ -9,7 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "../driver/Subprocess.h"
+#include "tests/driver/OutputFaults.h"
+#include "tests/driver/Subprocess.h"
 
 namespace fs = std::filesystem;
 
@@ -167,4 +168,51 @@ TEST(CompileCommandTest, WriteFailureLeavesNoFile) {
       << r.err;
   EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
   EXPECT_EQ(CountFiles(out), 0);
+}
+
+// The output directory cannot be written (a run as nobody, so that the
+// permission bits hold for a test run as root): exit 1, the file or
+// directory named, nothing left behind. A target that is a link to
+// /dev/full is replaced by the complete file, never written through.
+TEST(CompileCommandTest, ReadOnlyOutputDirectoryFailsTheRun) {
+  FaultDir dir;
+  std::ofstream(dir.file("tiny.san")) << Valid;
+  fs::create_directory(dir.file("readonly"));
+  chmod(dir.file("readonly").c_str(), 0555);
+  RunControls controls;
+  controls.unprivileged = geteuid() == 0;
+  RunResult into =
+      RunControlled(Compiler, {dir.file("tiny.san"), "-o", dir.file("readonly")}, controls);
+  if (controls.unprivileged && UnprivilegedRunFailed(into))
+    GTEST_SKIP() << "cannot run the compiler as nobody: " << into.err;
+  EXPECT_EQ(into.status, 1);
+  EXPECT_EQ(into.err.find("ssg-compile: cannot write '" + dir.file("readonly/")), 0u) << into.err;
+  EXPECT_NE(into.err.find("Permission denied"), std::string::npos) << into.err;
+  EXPECT_EQ(CountFiles(dir.file("readonly")), 0);
+
+  RunResult below =
+      RunControlled(Compiler, {dir.file("tiny.san"), "-o", dir.file("readonly/new")}, controls);
+  EXPECT_EQ(below.status, 1);
+  EXPECT_EQ(below.err.find("ssg-compile: cannot create the output directory '" +
+                           dir.file("readonly/new") + "'"),
+            0u)
+      << below.err;
+  EXPECT_FALSE(fs::exists(dir.file("readonly/new")));
+}
+
+TEST(CompileCommandTest, TargetLinkedToAFullDeviceIsReplacedByTheCompleteFile) {
+  if (!fs::exists("/dev/full"))
+    GTEST_SKIP() << "no /dev/full";
+  Scratch s;
+  const fs::path model = s.write("tiny.san", Valid);
+  const fs::path out = s.dir / "out";
+  const fs::path reference = s.dir / "reference";
+  fs::create_directory(out);
+  fs::create_symlink("/dev/full", out / "SAN.cpp");
+  ASSERT_EQ(RunProgram(Compiler, {model.string(), "-o", reference.string()}).status, 0);
+  RunResult r = RunProgram(Compiler, {model.string(), "-o", out.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(fs::is_symlink(out / "SAN.cpp"));
+  EXPECT_EQ(ReadFile(out / "SAN.cpp"), ReadFile(reference / "SAN.cpp"));
+  EXPECT_GT(ReadFile(out / "SAN.cpp").size(), 1000u);
 }

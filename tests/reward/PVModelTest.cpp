@@ -324,3 +324,24 @@ TEST(PVModelTest, ResetAndSteadyStateRestartAccumulation) {
   EXPECT_EQ(BaseModelClass::LastActionTime, 0.0);
   EXPECT_EQ(s.model->LastActionFired, &s.model->NoActionFired);
 }
+
+TEST(PVModelTest, ImpulsesOfOneFiringAddUp) {
+  // Two impulse functions of one variable on Move (5 and 7), and a second
+  // instance whose Move earns its own worker only: each firing's impulse is
+  // the sum of its contributions, never the last one alone.
+  TokenModel* child = MakeShuttle();
+  TestRewardModel model(child, {[] {
+                          auto* node = new PlaceRewardNode("Earned", {}, 2);
+                          node->AddConstantImpulse("Move", "M", 5.0);
+                          node->AddConstantImpulse("Move", "M", 7.0);
+                          return node;
+                        }});
+  model.ConsiderOnly(nullptr, -1);
+  std::vector<unsigned char> buffer(model.StateSize());
+  model.FireAction(buffer.data(), child->activity("Move"));
+  EXPECT_EQ(model.PVList[0]->ImpulseValue, 12.0);
+  EXPECT_EQ(model.PVList[0]->ImpulseSquared, 25.0 + 49.0);
+  // The next firing starts from nothing again.
+  model.FireAction(buffer.data(), child->activity("Back"));
+  EXPECT_EQ(model.PVList[0]->ImpulseValue, 0.0);
+}

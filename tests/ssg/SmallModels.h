@@ -94,10 +94,11 @@ public:
   }
 };
 
-// A reward model without performance variables over a SmallSAN (owned).
+// A reward model without performance variables over a SmallSAN, or any
+// other model (owned).
 class SmallPVModel : public PVModel {
 public:
-  explicit SmallPVModel(SmallSAN* child) {
+  explicit SmallPVModel(BaseModelClass* child) {
     ChildModel = child;
     DefineName("SmallPV");
     CreatePVList(0, false);

@@ -4,6 +4,7 @@
 // from the small model each test defines, over one place X.
 
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "model/BaseGroupClass.h"
+#include "tests/driver/OutputFaults.h"
 #include "tests/ssg/GenHarness.h"
 #include "tests/ssg/SmallModels.h"
 
@@ -136,16 +138,29 @@ TEST(StateSpaceGenDetTest, DeterministicAndExponentialToSameTargetAddUp) {
   EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -1.0 + 0.25}}, {}}));
 }
 
-TEST(StateSpaceGenDetTest, ChainBranchesCarryTheirOwnGroupsProbability) {
+TEST(StateSpaceGenDetTest, CompetingBranchesInSeparateGroupsSplitByWeight) {
   // D and E (rate 2) lead from X = 0 to the vanishing X = 1, where I1
-  // (weight 1) and I2 (weight 3) compete, each its own group: each branch
-  // keeps its group's probability 1 (a weight split would give 1:3).
+  // (weight 1) and I2 (weight 3) compete, each its own group. They split by
+  // weight, 1/4 and 3/4, as in normal generation: each group's own
+  // probability (1 for both) would give the branches 2 in all.
   Model m;
   m.deterministic("D", 1.0, 0, 1);
   m.exponential("E", 2.0, 0, 1);
   m.instant("I1", 1.0, 1, 2);
   m.instant("I2", 3.0, 1, 3);
-  EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -1.0 + 2.0}, {3, -1.0 + 2.0}}, {}, {}}));
+  EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -0.25 + 0.5}, {3, -0.75 + 1.5}}, {}, {}}));
+}
+
+TEST(StateSpaceGenDetTest, BranchesOfAGroupAndALoneActivityShareOneWhole) {
+  // I1 (weight 1) and I2 (weight 3) in one group compete with I3 (weight 4),
+  // a group of its own: 1/8, 3/8 and 4/8 of D's -1.
+  Model m;
+  m.deterministic("D", 1.0, 0, 1);
+  FunctionActivity* i1 = m.instant("I1", 1.0, 1, 2);
+  FunctionActivity* i2 = m.instant("I2", 3.0, 1, 3);
+  m.instant("I3", 4.0, 1, 4);
+  m.group({i1, i2});
+  EXPECT_EQ(GenerateDet(m.finish()).arm, Arm({{{2, -0.125}, {3, -0.375}, {4, -0.5}}, {}, {}, {}}));
 }
 
 TEST(StateSpaceGenDetTest, ChainSplitsByWeightInsideOneGroup) {
@@ -240,6 +255,42 @@ TEST(StateSpaceGenDetTest, ChainOfTwentyThreeInstantaneousFiringsIsAcceptedNotTw
               "Error:  Maximum number of zero time transition firings exceeded\\(23\\)\n"
               "Possible undetermined model\n"
               "Please check the model and try again");
+}
+
+TEST(StateSpaceGenDetTest, InstantaneousCycleStopsTheRun) {
+  // After D, There and Back lead X from 1 to 2 and back for ever: a
+  // vanishing loop, stopped at the chain limit; the .arm file begun claims
+  // no state count.
+  ScratchDir dir;
+  auto run = [&dir] {
+    Model m;
+    m.deterministic("D", 1.0, 0, 1);
+    m.instant("There", 1.0, 1, 2);
+    m.instant("Back", 1.0, 2, 1);
+    Generate(m.finish(), dir);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
+              "Error:  Maximum number of zero time transition firings exceeded\\(23\\)\n"
+              "Possible undetermined model\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.file("t.arm")));
+  EXPECT_TRUE(ArmClaimsNoCount(dir.file("t.arm")));
+}
+
+TEST(StateSpaceGenDetTest, UnstableInitialStateStopsBeforeTheArmFile) {
+  ScratchDir dir;
+  auto run = [&dir] {
+    Model m;
+    m.deterministic("D", 1.0, 0, 1);
+    m.instant("Now", 1.0, 0, 2);
+    PVModel* model = m.finish();
+    // The message goes to standard output; show it to the death test.
+    std::cout.rdbuf(std::cerr.rdbuf());
+    Generate(model, dir);
+  };
+  EXPECT_EXIT(run(), ::testing::ExitedWithCode(1),
+              "Error: The initial state is not stable, i.e., at least one instantaneous action is "
+              "enabled in that state.");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("t.arm")));
 }
 
 TEST(StateSpaceGenDetTest, UnopenableDetFileStopsBeforeArmFile) {

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <string>
 
+#include "model/BaseGroupClass.h"
 #include "ssg/HybridHash.h"
+#include "tests/driver/OutputFaults.h"
 #include "tests/ssg/GenHarness.h"
 
 namespace {
@@ -103,6 +105,29 @@ TEST(StateSpaceGenTest, ZeroRateTransitionIsDroppedAndItsTargetNotNumbered) {
   EXPECT_EQ(arm.count, 3u);
   EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(2.0)}}));
   EXPECT_EQ(arm.transitions[2], (Transitions{{3, Sci(3.0)}}));
+}
+
+TEST(StateSpaceGenTest, TimedRateIsScaledByTheProbabilityItsGroupGivesIt) {
+  // a and b, rate 2 each, share one group with weights 1 and 3: the group
+  // gives them 1/4 and 3/4, so the transitions carry 0.5 and 1.5 (without
+  // the group's probability both would be 2).
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  FunctionActivity* a = san->move("a", p, 0, 1, 2.0);
+  FunctionActivity* b = san->move("b", p, 0, 2, 2.0);
+  b->weight = 3.0;
+  auto* group = new BaseGroupClass("G", 2, EXPONENTIAL, DEFAULT_POLICY, 0, 2, false);
+  group->initialize(2, "G");
+  group->appendGroup(a);
+  group->appendGroup(b);
+  a->GroupID = b->GroupID = 2;
+  san->extraGroups.push_back(group);
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  Generate(&model, dir);
+  ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
+  EXPECT_EQ(arm.transitions[1], (Transitions{{2, Sci(0.5)}, {3, Sci(1.5)}}));
 }
 
 // A timed activity "go" (rate 2) moves phase 0 -> 1; instantaneous activities
@@ -221,20 +246,24 @@ TEST(StateSpaceGenDeathTest, TwentyFourthChainedFiringStopsTheRun) {
 }
 
 TEST(StateSpaceGenDeathTest, InstantaneousCycleStopsTheRun) {
-  auto run = [] {
+  ScratchDir dir;
+  auto run = [&dir] {
     ChainModel m;
     m.instant("there", 1, 2, 0);
     m.instant("back", 2, 1, 0);
     m.san->finish();
     SmallPVModel model(m.san);
-    ScratchDir dir;
     Generate(&model, dir);
   };
   EXPECT_EXIT(run(), testing::ExitedWithCode(1), "Maximum number of zero time transition");
+  // The .arm file was begun; its header claims no state count.
+  EXPECT_TRUE(std::filesystem::exists(dir.file("t.arm")));
+  EXPECT_TRUE(ArmClaimsNoCount(dir.file("t.arm")));
 }
 
 TEST(StateSpaceGenDeathTest, UnstableInitialStateStops) {
-  auto run = [] {
+  ScratchDir dir;
+  auto run = [&dir] {
     auto* san = new SmallSAN;
     int p = san->add("p", 0);
     auto* t = san->activity("t");
@@ -245,7 +274,6 @@ TEST(StateSpaceGenDeathTest, UnstableInitialStateStops) {
     i->fire = [san, p] { san->mark(p) = 1; };
     san->finish();
     SmallPVModel model(san);
-    ScratchDir dir;
     // The message goes to standard output; show it to the death test.
     std::cout.rdbuf(std::cerr.rdbuf());
     StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
@@ -255,6 +283,9 @@ TEST(StateSpaceGenDeathTest, UnstableInitialStateStops) {
   EXPECT_EXIT(run(), testing::ExitedWithCode(1),
               "Error: The initial state is not stable, i.e., at least one instantaneous action is "
               "enabled in that state.");
+  // Stopped before exploring: no .arm file.
+  EXPECT_TRUE(std::filesystem::exists(dir.file("t.pvtype")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("t.arm")));
 }
 
 TEST(StateSpaceGenDeathTest, UnsupportedDistributionStopsBeforeTheArmFile) {
@@ -431,3 +462,26 @@ TEST(StateSpaceGenDeathTest, EmptyModelStops) {
 }
 
 } // namespace
+
+TEST(StateSpaceGenTest, TenThousandCharacterActivityNameIsTracedWhole) {
+  const std::string name(10000, 'a');
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  san->move(name.c_str(), p, 0, 1, 1.0);
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  const std::string trace = dir.file("trace.txt");
+  {
+    StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, trace.c_str());
+    gen.TraceLevel = 4;
+    gen.InitializeTrace();
+    testing::internal::CaptureStdout();
+    gen.GenStateSpace();
+    testing::internal::GetCapturedStdout();
+  }
+  const std::string text = ReadFile(trace);
+  EXPECT_NE(text.find("Checking Action: " + name + "\n"), std::string::npos);
+  EXPECT_NE(text.find("Firing Action: " + name + "\n"), std::string::npos);
+  EXPECT_EQ(ParseArm(ReadFile(dir.file("t.arm"))).count, 2u);
+}
