@@ -105,6 +105,8 @@ std::pair<long long, long long> Expander::range(const Expr& from, const Expr& to
   const unsigned long long copies =
       static_cast<unsigned long long>(bounds[1]) - static_cast<unsigned long long>(bounds[0]) + 1;
   Iterations += copies;
+  // No copies means the range of every 64-bit number, whose count wrapped.
+  // cppcheck-suppress knownConditionTrueFalse
   if (copies == 0 || Iterations > static_cast<unsigned long long>(MaxIterations)) {
     Diags.error(mark(at, in),
                 "the repetitions make more than " + std::to_string(MaxIterations) + " copies");

@@ -290,13 +290,13 @@ ValueType ExpressionChecker::call(Expr& e, const ExpressionContext& context) {
                     (close.empty() ? std::string(" (the functions are min, max, abs, floor, "
                                                  "ceil, round, sqrt, exp, log, pow and rate)")
                                    : "; did you mean '" + close + "'?"));
-    for (ExprPtr& o : e.operands)
+    for (const ExprPtr& o : e.operands)
       check(*o, context);
     return ValueType::Error;
   }
   bool ok = true;
   bool allInt = true;
-  for (ExprPtr& o : e.operands) {
+  for (const ExprPtr& o : e.operands) {
     ValueType t = check(*o, context);
     if (t == ValueType::Error) {
       ok = false;

@@ -450,6 +450,7 @@ void SANModel::LocalState::SetState(const BaseModelClass* m) const {
 
 void SANModel::LocalState::GetState(const BaseModelClass* m) {
   BaseModelClass* model = const_cast<BaseModelClass*>(m);
+  // cppcheck-suppress assertWithSideEffect ; StateSize() computes (and caches) the size
   assert(model->StateSize() <= capacity);
   model->CurrentState(StateBytes);
 }

@@ -27,8 +27,8 @@ constexpr std::size_t EntryBytes = sizeof(uint32_t) + sizeof(double);
 OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread)
     : Arm(arm), Var(var), NumValues(2 * var.Model->NumPVs) {
   // A .var record always fits a chunk.
-  const std::size_t varRecord = 1 + sizeof(uint32_t) + sizeof(double) * std::size_t(NumValues);
-  ChunkBytes = std::max(MinChunkBytes, 2 * varRecord);
+  const std::size_t varBytes = 1 + sizeof(uint32_t) + sizeof(double) * std::size_t(NumValues);
+  ChunkBytes = std::max(MinChunkBytes, 2 * varBytes);
   Chunks.resize(NumChunks);
   for (Chunk& chunk : Chunks)
     chunk.data = std::make_unique<char[]>(ChunkBytes);

@@ -24,8 +24,8 @@ public:
 // A structured variable whose children are given at construction.
 class Record : public BaseStructStateVariable {
 public:
-  Record(const char* name, std::vector<ArrayType> types,
-         std::vector<BaseStateVariableClass*> children)
+  Record(const char* name, const std::vector<ArrayType>& types,
+         const std::vector<BaseStateVariableClass*>& children)
       : BaseStructStateVariable(name, "", types.data(), static_cast<int>(types.size())) {
     for (std::size_t i = 0; i < children.size(); i++)
       fields[i].first = children[i];
