@@ -1,5 +1,7 @@
 #include "lang/Expander.h"
 
+#include <ranges>
+
 #include "lang/Evaluator.h"
 
 namespace lang {
@@ -197,9 +199,9 @@ ExprPtr Expander::copy(const Expr* e, const Bindings& bindings, const Expansion*
     throw ExpandError{};
   }
   if (e->kind == ExprKind::Name && e->name.isPlain() && e->name.parts.size() == 1) {
-    for (auto it = bindings.rbegin(); it != bindings.rend(); ++it) {
-      if (it->first == e->name.parts[0].text)
-        return MakeLiteral(Value::Int(it->second), mark(e->location, in));
+    for (const auto& [name, value] : std::views::reverse(bindings)) {
+      if (name == e->name.parts[0].text)
+        return MakeLiteral(Value::Int(value), mark(e->location, in));
     }
   }
   auto c = std::make_unique<Expr>();

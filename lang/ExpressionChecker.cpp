@@ -32,6 +32,7 @@ void ExpressionChecker::defineLet(ExprPtr value, bool ok) {
 
 void ExpressionChecker::defineTable(long long first, std::vector<ExprPtr> values, bool ok) {
   std::vector<long long> sizes;
+  sizes.reserve(values.size());
   for (const ExprPtr& v : values)
     sizes.push_back(v ? v->size() : 0);
   Tables.push_back({first, std::move(values), std::move(sizes), ok});

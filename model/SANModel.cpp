@@ -438,7 +438,8 @@ State& SANModel::LocalState::operator=(const State& other) {
 }
 
 SANModel::LocalState& SANModel::LocalState::operator=(const LocalState& other) {
-  *this = static_cast<const State&>(other);
+  if (this != &other) // a self-copy would memcpy a buffer onto itself
+    *this = static_cast<const State&>(other);
   return *this;
 }
 
