@@ -1,6 +1,6 @@
 #include "lang/Expander.h"
 
-#include <ranges>
+#include <cstddef>
 
 #include "lang/Evaluator.h"
 
@@ -199,9 +199,9 @@ ExprPtr Expander::copy(const Expr* e, const Bindings& bindings, const Expansion*
     throw ExpandError{};
   }
   if (e->kind == ExprKind::Name && e->name.isPlain() && e->name.parts.size() == 1) {
-    for (const auto& [name, value] : std::views::reverse(bindings)) {
-      if (name == e->name.parts[0].text)
-        return MakeLiteral(Value::Int(value), mark(e->location, in));
+    for (std::size_t i = bindings.size(); i-- > 0;) {
+      if (bindings[i].first == e->name.parts[0].text)
+        return MakeLiteral(Value::Int(bindings[i].second), mark(e->location, in));
     }
   }
   auto c = std::make_unique<Expr>();
