@@ -3,13 +3,15 @@
 #   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
 #              then every test through ctest
 # `make bench` runs the benchmark cases (see bench/README.md).
+# `make lint` runs clang-tidy and cppcheck over our code (scripts/lint.sh);
+# any finding fails it.
 # `make model NAME=<name>` builds build/release/gen-<name> from
 # models/<name>/<name>.san (see docs/language.md).
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?= -P out/ -Nexp1 -B0
 
-.PHONY: run test deps deps-build build-release build-debug bench model clean
+.PHONY: run test deps deps-build deps-lint build-release build-debug bench lint model clean
 
 # Installs missing Debian packages (as root), or names the install line.
 deps-build:
@@ -17,6 +19,9 @@ deps-build:
 
 deps:
 	@./scripts/deps.sh test
+
+deps-lint:
+	@./scripts/deps.sh lint
 
 build-release: deps-build
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF
@@ -50,6 +55,9 @@ test: build-debug
 
 bench:
 	./bench/run.sh $(BENCH_ARGS)
+
+lint: deps-lint
+	JOBS=$(JOBS) ./scripts/lint.sh
 
 model: deps-build
 	@if [ -z "$(NAME)" ] || [ ! -f models/$(NAME)/$(NAME).san ]; then \

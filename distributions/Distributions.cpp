@@ -1,6 +1,7 @@
 #include "distributions/Distributions.h"
 
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <new>
 
@@ -199,7 +200,7 @@ double Distributions::HyperExponential(int n, double* params) {
       break;
     }
   }
-  return -std::log(Generator->rnd()) / params[2 * branch];
+  return -std::log(Generator->rnd()) / params[2 * static_cast<std::size_t>(branch)];
 }
 
 double Distributions::HypoExponential(int n, double* rates) {

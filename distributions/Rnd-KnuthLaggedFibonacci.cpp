@@ -34,7 +34,7 @@ void ranf_array(double aa[], int n) {
 void ranf_start(long seed) {
   double u[KK + KK - 1];
   const double ulp = 1.0 / (1L << 30) / (1L << 22); // 2^-52
-  double ss = 2.0 * ulp * ((seed & SeedMask) + 2);
+  double ss = 2.0 * ulp * static_cast<double>((seed & SeedMask) + 2);
 
   // Bootstrap the buffer with the seed's bits spread over it.
   for (int j = 0; j < KK; j++) {

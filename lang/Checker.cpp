@@ -349,6 +349,8 @@ void Checker::checkStudy(const std::vector<DeclPtr>& declarations) {
         }
         const unsigned long long count = static_cast<unsigned long long>(last->integer) -
                                          static_cast<unsigned long long>(first->integer) + 1;
+        // A count of 0 is the range of every 64-bit number, which wrapped.
+        // cppcheck-suppress knownConditionTrueFalse
         if (count == 0 || out.size() + count > static_cast<unsigned long long>(MaxExperiments)) {
           Diags.error(item.first->start(),
                       "the study has more than " + std::to_string(MaxExperiments) + " experiments");

@@ -1,5 +1,7 @@
 #include "lang/Expander.h"
 
+#include <cstddef>
+
 #include "lang/Evaluator.h"
 
 namespace lang {
@@ -105,6 +107,8 @@ std::pair<long long, long long> Expander::range(const Expr& from, const Expr& to
   const unsigned long long copies =
       static_cast<unsigned long long>(bounds[1]) - static_cast<unsigned long long>(bounds[0]) + 1;
   Iterations += copies;
+  // No copies means the range of every 64-bit number, whose count wrapped.
+  // cppcheck-suppress knownConditionTrueFalse
   if (copies == 0 || Iterations > static_cast<unsigned long long>(MaxIterations)) {
     Diags.error(mark(at, in),
                 "the repetitions make more than " + std::to_string(MaxIterations) + " copies");
@@ -195,9 +199,9 @@ ExprPtr Expander::copy(const Expr* e, const Bindings& bindings, const Expansion*
     throw ExpandError{};
   }
   if (e->kind == ExprKind::Name && e->name.isPlain() && e->name.parts.size() == 1) {
-    for (auto it = bindings.rbegin(); it != bindings.rend(); ++it) {
-      if (it->first == e->name.parts[0].text)
-        return MakeLiteral(Value::Int(it->second), mark(e->location, in));
+    for (std::size_t i = bindings.size(); i-- > 0;) {
+      if (bindings[i].first == e->name.parts[0].text)
+        return MakeLiteral(Value::Int(bindings[i].second), mark(e->location, in));
     }
   }
   auto c = std::make_unique<Expr>();

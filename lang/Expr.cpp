@@ -65,7 +65,7 @@ SourceLocation Expr::start() const {
   return p->location;
 }
 
-ExprPtr MakeLiteral(Value value, SourceLocation location) {
+ExprPtr MakeLiteral(Value value, const SourceLocation& location) {
   auto e = std::make_unique<Expr>();
   e->kind = ExprKind::Literal;
   e->literal = value;

@@ -57,7 +57,7 @@ struct Expr {
 
 using ExprPtr = std::unique_ptr<Expr>;
 
-ExprPtr MakeLiteral(Value value, SourceLocation location);
+ExprPtr MakeLiteral(Value value, const SourceLocation& location);
 
 // The expression as it would be written, with only the parentheses it needs
 // ("K <= 32767", "(a + b) * c").

@@ -32,6 +32,7 @@ void ExpressionChecker::defineLet(ExprPtr value, bool ok) {
 
 void ExpressionChecker::defineTable(long long first, std::vector<ExprPtr> values, bool ok) {
   std::vector<long long> sizes;
+  sizes.reserve(values.size());
   for (const ExprPtr& v : values)
     sizes.push_back(v ? v->size() : 0);
   Tables.push_back({first, std::move(values), std::move(sizes), ok});
@@ -290,13 +291,13 @@ ValueType ExpressionChecker::call(Expr& e, const ExpressionContext& context) {
                     (close.empty() ? std::string(" (the functions are min, max, abs, floor, "
                                                  "ceil, round, sqrt, exp, log, pow and rate)")
                                    : "; did you mean '" + close + "'?"));
-    for (ExprPtr& o : e.operands)
+    for (const ExprPtr& o : e.operands)
       check(*o, context);
     return ValueType::Error;
   }
   bool ok = true;
   bool allInt = true;
-  for (ExprPtr& o : e.operands) {
+  for (const ExprPtr& o : e.operands) {
     ValueType t = check(*o, context);
     if (t == ValueType::Error) {
       ok = false;

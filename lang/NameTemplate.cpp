@@ -9,7 +9,7 @@ NameTemplate::~NameTemplate() = default;
 NameTemplate::NameTemplate(NameTemplate&&) noexcept = default;
 NameTemplate& NameTemplate::operator=(NameTemplate&&) noexcept = default;
 
-NameTemplate NameTemplate::Plain(std::string name, SourceLocation location) {
+NameTemplate NameTemplate::Plain(std::string name, const SourceLocation& location) {
   NameTemplate t;
   t.parts.push_back({name, nullptr});
   t.location = location;

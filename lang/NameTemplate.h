@@ -30,7 +30,7 @@ struct NameTemplate {
   NameTemplate(NameTemplate&&) noexcept;
   NameTemplate& operator=(NameTemplate&&) noexcept;
 
-  static NameTemplate Plain(std::string name, SourceLocation location);
+  static NameTemplate Plain(std::string name, const SourceLocation& location);
   bool isPlain() const;
   bool empty() const { return parts.empty(); }
   // As written, for messages: "Pm{...}" for an indexed name.

@@ -1,6 +1,7 @@
 #include "lang/StandaloneExpression.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "lang/ExpressionChecker.h"
 #include "lang/Parser.h"
@@ -57,9 +58,9 @@ std::vector<int> StandaloneExpression::placesRead() const {
     if (e->kind == ExprKind::Name && e->symbol == SymbolKind::Place &&
         std::find(out.begin(), out.end(), e->index) == out.end())
       out.push_back(e->index);
-    for (auto it = e->operands.rbegin(); it != e->operands.rend(); ++it)
-      if (*it)
-        pending.push_back(it->get());
+    for (std::size_t i = e->operands.size(); i-- > 0;)
+      if (e->operands[i])
+        pending.push_back(e->operands[i].get());
   }
   return out;
 }

@@ -438,7 +438,8 @@ State& SANModel::LocalState::operator=(const State& other) {
 }
 
 SANModel::LocalState& SANModel::LocalState::operator=(const LocalState& other) {
-  *this = static_cast<const State&>(other);
+  if (this != &other) // a self-copy would memcpy a buffer onto itself
+    *this = static_cast<const State&>(other);
   return *this;
 }
 
@@ -450,6 +451,7 @@ void SANModel::LocalState::SetState(const BaseModelClass* m) const {
 
 void SANModel::LocalState::GetState(const BaseModelClass* m) {
   BaseModelClass* model = const_cast<BaseModelClass*>(m);
+  // cppcheck-suppress assertWithSideEffect ; StateSize() computes (and caches) the size
   assert(model->StateSize() <= capacity);
   model->CurrentState(StateBytes);
 }

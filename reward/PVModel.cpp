@@ -406,7 +406,10 @@ void PVModel::MakeAffectedLists() {
             NumRateDSActions++;
           }
           if (Action->PVRateDS[PVCounter].empty()) {
-            assert(Action->AffectedNodesByRateReward.insert(PVCounter));
+            // The insertion stays outside the assertion: it must happen in
+            // every build.
+            [[maybe_unused]] const bool added = Action->AffectedNodesByRateReward.insert(PVCounter);
+            assert(added && "an action affects a variable's rate reward once");
             pv->AffectingActionCount++;
           }
           pv->AddPVWorkersToAction(Action, model);

@@ -2,10 +2,11 @@
 # Installs the Debian packages the build, the tests and the tools need, when
 # they are missing. Shared by `make run`, `make test` and .ci/run.
 #
-# Usage: scripts/deps.sh [build|test|all]   (default: test)
+# Usage: scripts/deps.sh [build|test|lint|all]   (default: test)
 #   build   what the programs need to build and run
 #   test    build, plus what the tests need
-#   all     test, plus the optional tools (fuzzing, benchmarking)
+#   lint    test, plus the static checkers of `make lint`
+#   all     lint, plus the optional tools (fuzzing, benchmarking)
 # As root the missing packages are installed with apt-get; otherwise the
 # script prints the exact install line and exits with status 1.
 set -euo pipefail
@@ -25,18 +26,23 @@ declare -A probe=(
   [gnuplot-nox]=/usr/bin/gnuplot
   [valgrind]=/usr/bin/valgrind
   [libbenchmark-dev]=/usr/include/benchmark/benchmark.h
+  [clang-tidy-14]=/usr/bin/clang-tidy-14
+  [cppcheck]=/usr/bin/cppcheck
+  [python3]=/usr/bin/python3
 )
 
 build_pkgs=(g++ make cmake libeigen3-dev libxxhash-dev libsqlite3-dev gnuplot-nox)
 test_pkgs=("${build_pkgs[@]}" libgtest-dev libgmock-dev)
-all_pkgs=("${test_pkgs[@]}" valgrind libbenchmark-dev)
+lint_pkgs=("${test_pkgs[@]}" clang-tidy-14 cppcheck python3)
+all_pkgs=("${lint_pkgs[@]}" valgrind libbenchmark-dev)
 
 case $level in
 build) wanted=("${build_pkgs[@]}") ;;
 test) wanted=("${test_pkgs[@]}") ;;
+lint) wanted=("${lint_pkgs[@]}") ;;
 all) wanted=("${all_pkgs[@]}") ;;
 *)
-  echo "scripts/deps.sh: unknown level '$level' (expected build, test or all)" >&2
+  echo "scripts/deps.sh: unknown level '$level' (expected build, test, lint or all)" >&2
   exit 2
   ;;
 esac

@@ -163,6 +163,7 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
 
   // The transient pass, for every reward at once.
   std::vector<const CompactColumn*> rewards;
+  rewards.reserve(measures.size());
   for (const Measure& m : measures)
     rewards.push_back(m.Reward);
   std::vector<std::vector<double>> transient;

@@ -17,8 +17,11 @@ FoxGlynn::FoxGlynn(double lambda, double leftEpsilon, double rightEpsilon) : Lam
   // Walk both sides from the mode; a deque takes the left side in front.
   std::deque<double> window{1.0};
   double sum = 1.0;
+  // The window's ends, named as the accessors that later return them.
+  // cppcheck-suppress shadowFunction
   std::uint64_t left = mode;
   bool leftDone = left == 0, rightDone = false;
+  // cppcheck-suppress shadowFunction
   std::uint64_t right = mode;
   double wLeft = 1.0, wRight = 1.0;
   while (!leftDone || !rightDone) {

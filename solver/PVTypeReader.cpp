@@ -25,7 +25,7 @@ double Time(BlockReader& in, std::string_view line, std::string_view keyword) {
 } // namespace
 
 std::vector<PVTypeReader::Variable> PVTypeReader::Read(const std::string& fileName) {
-  BlockReader in(fileName, "reward-variable type file (.pvtype)", 64 * 1024);
+  BlockReader in(fileName, "reward-variable type file (.pvtype)", std::size_t(64) * 1024);
   std::string_view line = Next(in, "the version line");
   std::string_view version = in.expectKeyword(line, "Version:");
   if (in.parseUnsigned(version, "the version") != 1)

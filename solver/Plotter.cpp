@@ -146,7 +146,7 @@ std::string Plotter::Draw(const std::string& fileName, const std::string& title,
       info.st_size == 0) {
     std::string text = messages.str();
     if (text.size() > 400)
-      text = text.substr(0, 400) + "...";
+      text.replace(400, std::string::npos, "...");
     return "gnuplot could not draw " + fileName + (text.empty() ? "" : ":\n" + text);
   }
   return "";

@@ -47,10 +47,11 @@ void* AllocateLarge(std::size_t bytes) {
   if (aligned > start)
     ::munmap(mapped, aligned - start);
   const uintptr_t end = start + length + HugePage;
+  char* kept = static_cast<char*>(mapped) + (aligned - start);
   if (end > aligned + length)
-    ::munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
-  ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-  return reinterpret_cast<void*>(aligned);
+    ::munmap(kept + length, end - (aligned + length));
+  ::madvise(kept, length, MADV_HUGEPAGE);
+  return kept;
 }
 
 void ReleaseLarge(void* memory, std::size_t bytes) {

@@ -19,7 +19,7 @@ uint32_t* newStateArray(uint64_t capacity) {
 
 // Little-endian bytes of an unsigned value, whatever the host's byte order.
 void writeLittleEndian(std::fstream& out, unsigned long long value, int bytes) {
-  char buffer[8];
+  char buffer[8] = {};
   for (int i = 0; i < bytes; i++)
     buffer[i] = static_cast<char>((value >> (8 * i)) & 0xff);
   out.write(buffer, bytes);

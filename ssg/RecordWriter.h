@@ -93,7 +93,7 @@ public:
   [[noreturn]] static void OpenFailed(const char* message, const char* fileName);
 
 private:
-  static constexpr std::size_t Capacity = 256 * 1024;
+  static constexpr std::size_t Capacity = std::size_t(256) * 1024;
 
   // One cached number text; Length 0 marks an empty slot (no number formats
   // to zero characters).

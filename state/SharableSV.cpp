@@ -112,7 +112,9 @@ template <class T> void SharableSV<T>::join(SharableSV<T>* other) {
     last = e;
   }
 
-  // The absorbed registrations go in front of ours.
+  // The absorbed registrations go in front of ours (there is at least one:
+  // the assertion on getHead() above).
+  // cppcheck-suppress nullPointer
   last->next = Registrations;
   Registrations = other->Registrations;
   sharingCount += other->sharingCount;

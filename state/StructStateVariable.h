@@ -66,6 +66,9 @@ public:
   // Shares field by field with other (same shape, at least as many fields)
   // and takes over other's action lists; actions listing other list this.
   virtual void ShareWith(BaseStructStateVariable* other);
+  // No class overrides it, so the constructor's call through makeArrays
+  // means this version.
+  // cppcheck-suppress virtualCallInConstructor
   virtual Field field(ArrayType type, BaseStateVariableClass* child) const;
 
   // The size sum, without using or updating the cache.

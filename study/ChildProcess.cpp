@@ -40,6 +40,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
 void ChildProcess::start(const std::vector<std::string>& arguments, const std::string& logFile) {
   std::vector<std::string> copies(arguments);
   std::vector<char*> argv;
+  argv.reserve(copies.size() + 1);
   for (std::string& a : copies)
     argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -137,7 +137,7 @@ long long StudyRunner::run() {
   std::size_t next = 0;
   for (;;) {
     std::size_t active = 0;
-    for (Job& job : jobs)
+    for (const Job& job : jobs)
       if (job.Now == Job::Phase::Generating || job.Now == Job::Phase::Solving)
         active++;
     while (active < Config.Jobs && next < jobs.size()) {

@@ -123,12 +123,12 @@ bool StudyTable::complete() const {
 void StudyTable::print(std::ostream& out) const {
   std::vector<std::string> header = {"exp"};
   if (ShowModel)
-    header.push_back("model");
+    header.emplace_back("model");
   header.insert(header.end(), Globals.begin(), Globals.end());
   for (const char* h : {"states", "transitions", "gen s", "solve s"})
-    header.push_back(h);
+    header.emplace_back(h);
   header.insert(header.end(), Measures.begin(), Measures.end());
-  header.push_back("status");
+  header.emplace_back("status");
 
   std::vector<std::vector<std::string>> rows;
   for (const StudyDatabase::Experiment& e : Experiments) {

@@ -8,8 +8,9 @@
 
 TraceFile::TraceFile() : traceLevel(1), outStream(nullptr) {}
 
-TraceFile::TraceFile(const char* fileName) : traceLevel(0), outStream(nullptr) {
-  OwnedFile = std::make_unique<std::ofstream>(fileName, std::ios::out | std::ios::trunc);
+TraceFile::TraceFile(const char* fileName)
+    : traceLevel(0), outStream(nullptr),
+      OwnedFile(std::make_unique<std::ofstream>(fileName, std::ios::out | std::ios::trunc)) {
   if (!OwnedFile->is_open()) {
     int errorNumber = errno;
     std::cerr << "Warning: could not open trace file " << fileName << ": "

@@ -60,7 +60,7 @@ void TraceFileTarvekSSG::printPreFireAction(BaseActionClass* action) {
     return;
   BaseActionClass* shown = action->getPrintedAction();
   *outStream << "Enabling state before action firing:" << std::endl;
-  List<BaseStateVariableClass>& variables = shown->EnablingSVs;
+  const List<BaseStateVariableClass>& variables = shown->EnablingSVs;
   for (int i = 0; i < variables.getNumItems(); i++) {
     BaseStateVariableClass* sv = variables.getItem(i);
     *outStream << "  " << sv->Name << " = ";

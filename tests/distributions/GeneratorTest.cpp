@@ -81,6 +81,7 @@ TEST(LaggedFibonacciTest, ReseedingRestartsTheStreamMidBuffer) {
   LaggedFibonacci g;
   g.srnd(31);
   std::vector<double> first;
+  first.reserve(137);
   for (int i = 0; i < 137; i++)
     first.push_back(g.rnd());
   g.srnd(31);

@@ -17,7 +17,10 @@ public:
   RecordingStudy() {
     NumGVs = 3;
     NumExps = 4;
+    // The copies are kept in the arrays (cppcheck does not follow them there).
+    // cppcheck-suppress leakReturnValNotUsed
     GVNames = new char* [3] { strdup("count"), strdup("rate"), strdup("small") };
+    // cppcheck-suppress leakReturnValNotUsed
     GVTypes = new char* [3] { strdup("int"), strdup("double"), strdup("short") };
   }
   void OverrideGVValue(char* name, void* value) override {

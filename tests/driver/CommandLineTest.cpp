@@ -21,6 +21,7 @@ void Parse(Parsed& p, std::vector<std::string> arguments) {
   ResetCommandLineSettings();
   arguments.insert(arguments.begin(), "gen");
   std::vector<char*> argv;
+  argv.reserve(arguments.size());
   for (std::string& a : arguments)
     argv.push_back(a.data());
   testing::internal::CaptureStdout();

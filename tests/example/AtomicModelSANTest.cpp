@@ -26,7 +26,7 @@ std::vector<std::string> EnabledNames(AtomicModelSAN& m) {
   std::vector<std::string> names;
   for (int i = 0; i < m.numActions; i++)
     if (m.Actions[i]->Enabled())
-      names.push_back(m.Actions[i]->ActionName);
+      names.emplace_back(m.Actions[i]->ActionName);
   return names;
 }
 

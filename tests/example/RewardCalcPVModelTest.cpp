@@ -35,8 +35,9 @@ protected:
   PerformanceVariableNode* availability() { return model->PVList[1]; }
   std::vector<std::string> Names(BaseActionClass** actions, int n) {
     std::vector<std::string> names;
+    names.reserve(n);
     for (int i = 0; i < n; i++)
-      names.push_back(actions[i]->ActionName);
+      names.emplace_back(actions[i]->ActionName);
     return names;
   }
 };

@@ -79,7 +79,7 @@ std::vector<std::string> ExpectedArm(int k) {
       arm.push_back(std::to_string(target));
       arm.push_back(Sci(rate));
     }
-    arm.push_back("0");
+    arm.emplace_back("0");
   }
   return arm;
 }

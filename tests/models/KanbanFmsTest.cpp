@@ -172,6 +172,7 @@ void ExpectWellFormed(const ModelRun& run) {
 
 std::vector<double> SortedRates(const std::vector<Transition>& rec) {
   std::vector<double> r;
+  r.reserve(rec.size());
   for (const Transition& t : rec)
     r.push_back(t.rate);
   std::sort(r.begin(), r.end());
@@ -315,7 +316,7 @@ TEST(FmsTest, InitialArrivalsAreThrottledByTheLoad) {
     SCOPED_TRACE("N = " + std::to_string(n));
     const ModelRun& run = Fms(n);
     ExpectWellFormed(run);
-    const double np = (3 * n) / 2;
+    const double np = (3 * n) / 2; // NOLINT(bugprone-integer-division): floor(3N / 2) is meant
     const double rate = std::min(1.0, np / (3.0 * n)) * n;
     ASSERT_EQ(run.records[0].size(), 3u);
     EXPECT_EQ(run.records[0][0].target, 2u);

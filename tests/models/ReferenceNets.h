@@ -99,7 +99,8 @@ inline Reference KanbanReference(int n) {
   auto out = [](int c) { return 4 * (c - 1) + 3; };
   // A timed activity: enabled when every listed place is marked; fires the
   // listed (place, change) pairs.
-  auto timed = [](std::vector<int> guard, double rate, std::vector<std::pair<int, int>> change) {
+  auto timed = [](const std::vector<int>& guard, double rate,
+                  const std::vector<std::pair<int, int>>& change) {
     return RefActivity{false, 1.0,
                        [guard](const Marking& m) {
                          return std::all_of(guard.begin(), guard.end(),
@@ -162,18 +163,19 @@ enum FmsPlace {
 // min(1, Np / S) times the marking of place, Np = floor(3N / 2).
 inline double FmsArrival(int n, const Marking& m, int place) {
   const int s = m[P1] + m[P2] + m[P3] + m[P12];
+  // NOLINTNEXTLINE(bugprone-integer-division): floor(3N / 2) is meant
   return m[place] == 0 ? 0.0 : std::min(1.0, double((3 * n) / 2) / s) * m[place];
 }
 
 inline Reference FmsReference(int n) {
-  auto act = [](bool instant, double weight, std::vector<int> guard,
+  auto act = [](bool instant, double weight, const std::vector<int>& guard,
                 std::function<double(const Marking&)> rate, std::function<void(Marking&)> fire) {
     return RefActivity{instant, weight,
                        [guard](const Marking& m) {
                          return std::all_of(guard.begin(), guard.end(),
                                             [&](int p) { return m[p] > 0; });
                        },
-                       rate, fire};
+                       std::move(rate), std::move(fire)};
   };
   auto move = [](int from, int to) {
     return [from, to](Marking& m) {

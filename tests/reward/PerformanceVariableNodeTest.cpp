@@ -10,6 +10,7 @@ namespace {
 // Model "A" with 2 instances and "B" with 3, each instance with one place.
 ComposedModel* MakeTwoByThree() {
   std::vector<TokenModel*> children;
+  children.reserve(2);
   for (int i = 0; i < 2; i++)
     children.push_back(new TokenModel("A", {{"P", static_cast<short>(i + 1)}}, {}));
   for (int i = 0; i < 3; i++)

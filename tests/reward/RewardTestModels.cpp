@@ -195,7 +195,7 @@ void PlaceRewardNode::CreateWorkerList() {
   for (int j = 0; j < NumModelNames; j++)
     for (int v = 0; v < NumVarModelPairs; v++)
       if (std::strcmp(VarModelPairs[v].ModelName, ModelNames[j]) == 0) {
-        names.push_back(VarModelPairs[v].VariableName);
+        names.emplace_back(VarModelPairs[v].VariableName);
         break;
       }
   for (int i = 0; i < NumWorkers; i++)

@@ -147,7 +147,7 @@ inline std::string VarBinary(const TestChain& chain) {
 // Writes <dir><name>.arm/.var/.pvtype; returns the prefix.
 inline std::string WriteChain(const SolverScratch& dir, const std::string& name,
                               const TestChain& chain, bool binaryVar = false) {
-  const std::string prefix = dir.path + name;
+  std::string prefix = dir.path + name;
   WriteWhole(prefix + ".arm", ArmText(chain, binaryVar ? 0 : 1));
   WriteWhole(prefix + ".var", binaryVar ? VarBinary(chain) : VarText(chain));
   WriteWhole(prefix + ".pvtype", PVTypeText(chain));

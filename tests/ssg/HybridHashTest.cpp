@@ -209,7 +209,7 @@ TEST(HybridHashTest, BlocksAreAddedWhenANumberReachesTheNextBlock) {
   // Number 100000 is at position 0 of block 1.
   EXPECT_EQ(table.StoredState(100000), table.StateArrays[1]);
   EXPECT_EQ(std::memcmp(table.StateArrays[1], last.data(), 8), 0);
-  EXPECT_EQ(table.StoredState(99999), table.StateArrays[0] + 99999 * 8);
+  EXPECT_EQ(table.StoredState(99999), table.StateArrays[0] + std::size_t(99999) * 8);
   for (uint32_t n : {1u, 99999u, 100000u}) {
     auto v = Vector(n);
     EXPECT_EQ(table.Lookup(v.data()), n);

@@ -70,6 +70,7 @@ TEST(RecordWriterTest, RepeatedAndCollidingNumbersPrintExactly) {
   std::string name = dir.file("w");
   std::string expected;
   std::vector<double> values;
+  values.reserve(3000);
   std::mt19937_64 random(7);
   for (int i = 0; i < 3000; i++)
     values.push_back(std::ldexp(static_cast<double>(random() >> 11), -40 + int(random() % 80)) *

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 
 #include "reward/PerformanceVariableNode.h"
 #include "ssg/Reward.h"
@@ -14,7 +16,7 @@ TEST(RewardTest, TextRecordsUseSixSignificantDigits) {
   TwoVariables m;
   ScratchDir dir;
   std::string name = dir.file("r.var");
-  for (short type : {1, 3, 5}) {
+  for (short type : std::initializer_list<short>{1, 3, 5}) {
     {
       Reward writer(m.model, type, name.data());
       m.set(0.0, 1.0, 0.5, 1.0 / 3.0);
@@ -36,7 +38,7 @@ TEST(RewardTest, BinaryRecordsFollowATextHeader) {
   TwoVariables m;
   ScratchDir dir;
   std::string name = dir.file("r.var");
-  for (short type : {0, 2}) {
+  for (short type : std::initializer_list<short>{0, 2}) {
     {
       Reward writer(m.model, type, name.data());
       m.set(0.25, 1.0, -3.5, 1e300);
@@ -46,7 +48,7 @@ TEST(RewardTest, BinaryRecordsFollowATextHeader) {
       writer.Close();
     }
     std::string text = ReadFile(name);
-    ASSERT_EQ(text.size(), std::strlen("Up\nDown\n") + 2 * (4 + 4 * 8));
+    ASSERT_EQ(text.size(), std::strlen("Up\nDown\n") + std::size_t(2) * (4 + 4 * 8));
     EXPECT_EQ(text.substr(0, 8), "Up\nDown\n");
 
     // Little-endian fields: number, then impulse and rate of each variable.

@@ -4,6 +4,7 @@
 // from the small model each test defines, over one place X.
 
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -57,7 +58,7 @@ struct Model {
     return a;
   }
   // One group over the members, after the activities in the group table.
-  void group(std::vector<FunctionActivity*> members) {
+  void group(const std::vector<FunctionActivity*>& members) {
     const int id = static_cast<int>(san->activities.size() + san->extraGroups.size());
     auto* g = new BaseGroupClass("G", id, EXPONENTIAL, DEFAULT_POLICY, 0, 2, false);
     g->initialize(static_cast<int>(members.size()), "G");
@@ -69,7 +70,7 @@ struct Model {
   }
   PVModel* finish() {
     san->finish();
-    pv.reset(new SmallPVModel(san));
+    pv = std::make_unique<SmallPVModel>(san);
     return pv.get();
   }
 };
@@ -198,7 +199,7 @@ TEST(StateSpaceGenDetTest, RecordsEveryEnablingStateUnderItsDelay) {
 }
 
 TEST(StateSpaceGenDetTest, AbsorbingStatesReportedOnlyWithAbsorbFlag) {
-  for (short flag : {0, 1}) {
+  for (short flag : std::initializer_list<short>{0, 1}) {
     Model m;
     m.deterministic("D", 1.0, 0, 1);
     DetRun run = GenerateDet(m.finish(), flag);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 #include "model/BaseGroupClass.h"
@@ -38,7 +40,7 @@ TEST(StateSpaceGenTest, SingleStateWithoutActivitiesIsOneEmptyRecord) {
 
 TEST(StateSpaceGenTest, AbsorbingStatesAreReportedOnceEachWithTheFlag) {
   // 1 -> 2 -> 3, where 3 enables nothing.
-  for (short flag : {0, 1}) {
+  for (short flag : std::initializer_list<short>{0, 1}) {
     auto* san = new SmallSAN;
     int p = san->add("p", 0);
     san->move("step", p, 0, 1, 1.0);
@@ -391,7 +393,7 @@ TEST(StateSpaceGenTest, StatesAcrossStoreBlocksAreExploredFromTheStoreInNumberOr
   ScratchDir dir;
   Generate(&model, dir);
 
-  std::vector<unsigned> number(side * side, 0);
+  std::vector<unsigned> number(std::size_t(side) * side, 0);
   std::vector<std::pair<int, int>> order;
   auto visit = [&](int a, int b) {
     unsigned& n = number[a * side + b];
@@ -423,7 +425,7 @@ TEST(StateSpaceGenTest, StatesAcrossStoreBlocksAreExploredFromTheStoreInNumberOr
 }
 
 TEST(StateSpaceGenTest, FileTypeIsAlwaysWrittenAsOne) {
-  for (short type : {0, 2, 5}) {
+  for (short type : std::initializer_list<short>{0, 2, 5}) {
     auto* san = new SmallSAN;
     san->add("p", 0);
     san->finish();

@@ -15,7 +15,7 @@ TEST(TransitionMapTest, SumsPerTargetInIncreasingOrderLikeAnOrderedMap) {
     int adds = static_cast<int>(random() % 40);
     for (int i = 0; i < adds; i++) {
       unsigned int target = 1 + random() % 15;
-      double rate = (random() % 1000) / 8.0;
+      double rate = static_cast<double>(random() % 1000) / 8.0;
       map.add(target, rate);
       reference[target] += rate;
     }

@@ -39,6 +39,8 @@ struct TwoVariables {
     model->PVList = list;
     model->NumPVs = 2;
   }
+  TwoVariables(const TwoVariables&) = delete;
+  TwoVariables& operator=(const TwoVariables&) = delete;
   ~TwoVariables() {
     model->PVList = savedList;
     model->NumPVs = savedCount;
