@@ -4,9 +4,10 @@
 #
 # Usage: scripts/deps.sh [build|test|lint|all]   (default: test)
 #   build   what the programs need to build and run
-#   test    build, plus what the tests need
+#   test    build, plus what the tests need (GoogleTest, clang's libFuzzer
+#           for the short fuzz runs, valgrind for make memcheck)
 #   lint    test, plus the static checkers of `make lint`
-#   all     lint, plus the optional tools (fuzzing, benchmarking)
+#   all     lint, plus the optional micro-benchmark library
 # As root the missing packages are installed with apt-get; otherwise the
 # script prints the exact install line and exits with status 1.
 set -euo pipefail
@@ -29,12 +30,14 @@ declare -A probe=(
   [clang-tidy-14]=/usr/bin/clang-tidy-14
   [cppcheck]=/usr/bin/cppcheck
   [python3]=/usr/bin/python3
+  [clang-14]=/usr/bin/clang++-14
+  [libclang-rt-14-dev]=/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
 )
 
 build_pkgs=(g++ make cmake libeigen3-dev libxxhash-dev libsqlite3-dev gnuplot-nox)
-test_pkgs=("${build_pkgs[@]}" libgtest-dev libgmock-dev)
+test_pkgs=("${build_pkgs[@]}" libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev valgrind)
 lint_pkgs=("${test_pkgs[@]}" clang-tidy-14 cppcheck python3)
-all_pkgs=("${lint_pkgs[@]}" valgrind libbenchmark-dev)
+all_pkgs=("${lint_pkgs[@]}" libbenchmark-dev)
 
 case $level in
 build) wanted=("${build_pkgs[@]}") ;;
