@@ -91,8 +91,9 @@ std::vector<CompactColumn> MarkingCondition::Indicators(const std::string& staFi
                                                         std::uint32_t states, Progress& progress) {
   StaReader reader(staFile);
   std::vector<MarkingCondition> parsed;
-  for (const std::string& text : conditions)
-    parsed.emplace_back(text, reader.names());
+  parsed.reserve(conditions.size());
+  for (const std::string& condition : conditions)
+    parsed.emplace_back(condition, reader.names());
   std::vector<CompactColumn> indicators(conditions.size());
   for (CompactColumn& column : indicators)
     column.reserve(states);

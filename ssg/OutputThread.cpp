@@ -29,10 +29,10 @@ constexpr std::size_t EntryBytes = sizeof(uint32_t) + sizeof(double);
 OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread, StaWriter* markings)
     : Arm(arm), Var(var), Markings(markings), NumValues(2 * var.Model->NumPVs) {
   // A .var record and a .sta record always fit a chunk.
-  const std::size_t varRecord = 1 + sizeof(uint32_t) + sizeof(double) * std::size_t(NumValues);
-  const std::size_t markingRecord =
+  const std::size_t varRecordBytes = 1 + sizeof(uint32_t) + sizeof(double) * std::size_t(NumValues);
+  const std::size_t markingRecordBytes =
       Markings != nullptr ? 1 + sizeof(uint32_t) + Markings->stateSize() : 0;
-  ChunkBytes = std::max({MinChunkBytes, 2 * varRecord, 2 * markingRecord});
+  ChunkBytes = std::max({MinChunkBytes, 2 * varRecordBytes, 2 * markingRecordBytes});
   Chunks.resize(NumChunks);
   for (Chunk& chunk : Chunks)
     chunk.data = std::make_unique<char[]>(ChunkBytes);

@@ -107,7 +107,7 @@ StateColumns StateColumns::Of(PVModel& model) {
   return result;
 }
 
-void StateColumns::append(std::string name, Kind type, uint32_t width) {
+void StateColumns::append(const std::string& name, Kind type, uint32_t width) {
   add(CleanName(name.c_str()), Size, width, type);
   Size += width;
   noteAllMarkings();

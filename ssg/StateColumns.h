@@ -44,7 +44,7 @@ public:
   // The columns of the model's state vector (StateSize() bytes).
   static StateColumns Of(PVModel& model);
   // A column of `width` bytes after the others (the vector grows by it).
-  void append(std::string name, Kind type, uint32_t width);
+  void append(const std::string& name, Kind type, uint32_t width);
 
   const std::vector<Column>& columns() const { return Columns; }
   uint32_t stateSize() const { return Size; }

@@ -25,7 +25,7 @@ std::vector<std::string> ModelExecutables() {
   for (const char* name : {"gen", "gen-example-san", "gen-kanban", "gen-fms", "gen-mdk",
                            "gen-repairman", "gen-breakdown"})
     if (std::filesystem::exists(Binary(name)))
-      found.push_back(name);
+      found.emplace_back(name);
   return found;
 }
 

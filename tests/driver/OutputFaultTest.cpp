@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
+#include <csignal>
 #include <sys/resource.h>
 
 #include <cstdlib>

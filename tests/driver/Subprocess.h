@@ -3,9 +3,9 @@
 
 // Running a model executable as a subprocess and collecting what it wrote.
 
+#include <csignal>
 #include <fcntl.h>
 #include <grp.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -100,7 +100,7 @@ void RunWithRateInStateTwo(double rate, Distribution distribution = EXPONENTIAL)
 
 // A group over the given activities, after the activities in the group
 // table (they become its members and take its id).
-void Group(SmallSAN* san, std::vector<FunctionActivity*> members) {
+void Group(SmallSAN* san, const std::vector<FunctionActivity*>& members) {
   const int id = static_cast<int>(san->activities.size() + san->extraGroups.size());
   auto* g = new BaseGroupClass("G", id, EXPONENTIAL, DEFAULT_POLICY, 0, 2, false);
   g->initialize(static_cast<int>(members.size()), "G");
@@ -180,7 +180,7 @@ TEST(ModelFaultDeathTest, GroupWhoseWeightsGiveNoProbabilityEndsTheRun) {
 
 TEST(ModelFaultDeathTest, CompetingWeightThatIsNegativeInfiniteOrUndefinedEndsTheRun) {
   // t leads from state 1 to the vanishing p = 1, where i1 and i2 compete.
-  for (short deterministic : {0, 1}) {
+  for (bool deterministic : {false, true}) {
     for (double weight : {-1.0, Inf, NaN}) {
       auto run = [weight, deterministic] {
         auto* san = new SmallSAN;
@@ -207,7 +207,7 @@ TEST(ModelFaultDeathTest, CompetingWeightThatIsNegativeInfiniteOrUndefinedEndsTh
 TEST(ModelFaultDeathTest, CompetingWeightsThatAddUpToZeroEndTheRun) {
   // No share is defined: the branches would be 0/0 and the vanishing
   // state's probability lost.
-  for (short deterministic : {0, 1}) {
+  for (bool deterministic : {false, true}) {
     auto run = [deterministic] {
       auto* san = new SmallSAN;
       int p = san->add("p", 0);
