@@ -44,6 +44,8 @@ TEST(CheckerTest, UnknownNamesSuggestTheClosestDeclaredOne) {
       {"reward R steady impulse B 1", "unknown activity 'B'; did you mean 'A'?", 4, 25},
       {"group G { A, B }", "unknown activity 'B'; did you mean 'A'?", 4, 14},
       {"let X = Y + 1\nlet Y = 2", "definition 'Y' is used before it is given", 4, 9},
+      // A definition cannot use itself: it would have no value.
+      {"let X = X + 1", "definition 'X' is used before it is given", 4, 9},
   });
 }
 
@@ -85,6 +87,8 @@ TEST(CheckerTest, TypeErrors) {
        "the two results of '?:' must both be numbers or both be conditions, not a whole number "
        "and a condition",
        4, 30},
+      {"activity B exponential(P ? 1 : 2) { P += 1 }",
+       "the part before '?' must be a condition, but it is a whole number", 4, 24},
       {"activity B exponential(1) when P == true { P += 1 }",
        "'==' compares two numbers or two conditions, not a whole number with a condition", 4, 34},
       {"activity B exponential(-true) { P += 1 }",

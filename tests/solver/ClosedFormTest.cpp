@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include <Eigen/Dense>
+
 #include "solver/SolverError.h"
 #include "solver/SteadyStateSolver.h"
 #include "tests/solver/SolverTestFiles.h"
@@ -427,3 +429,81 @@ TEST(ClosedFormTest, ImpulseValuesAreNotedNotAdded) {
 }
 
 } // namespace
+
+// A queue whose probabilities fall by a factor 20 per customer: the last
+// states hold about 1e-15 of the mass. The iteration's convergence test is
+// on the relative change of every component, so that such a state is as
+// exact as a large one: a reward on it (the probability that the queue is
+// full) must keep its significant digits, for every iterative method. (The
+// direct solver's rounding error is absolute, about 1e-16 of the mass: it
+// gives this probability to two digits only.)
+TEST(ClosedFormTest, SmallProbabilitiesKeepTheirDigits) {
+  const int K = 12;
+  const double lambda = 0.05, mu = 1.0;
+  TestChain queue;
+  queue.States = K + 1;
+  TestVariable full{"Full", 3, {{0, 1}}, std::vector<double>(K + 1, 0.0), {}};
+  full.Rate[K] = 1;
+  for (int n = 0; n <= K; n++) {
+    if (n < K)
+      queue.add(n + 1, n + 2, lambda);
+    if (n > 0)
+      queue.add(n + 1, n, mu);
+  }
+  queue.Variables = {full};
+  double sum = 0, weight = 1;
+  for (int n = 0; n <= K; n++, weight *= lambda / mu)
+    sum += weight;
+  const double expected = std::pow(lambda / mu, K) / sum;
+
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "steep", queue);
+  for (Method method : {Method::GaussSeidel, Method::SOR, Method::Jacobi}) {
+    SCOPED_TRACE(SolverOptions::MethodName(method));
+    ChainSolver::Result result = SolvePrefix(prefix, MethodOptions(method, 1e-10));
+    ASSERT_TRUE(result.complete()) << result.Info.Failure;
+    EXPECT_NEAR(RowOf(result, "Full").Value / expected, 1.0, 1e-8);
+  }
+}
+
+// A line of 12 states with rate 1 both ways mixes slowly (the uniformized
+// chain's second eigenvalue is about 0.97), so the steady-state detection
+// decides when the transient pass may stop. The generator is symmetric, so
+// an eigendecomposition gives P(X(t) = 1) = sum_i v_i(1)^2 exp(l_i t)
+// independently; every value must be within epsilon of it.
+TEST(ClosedFormTest, SlowlyMixingChainMatchesItsMatrixExponential) {
+  const int M = 12;
+  TestChain line;
+  line.States = M;
+  Eigen::MatrixXd Q = Eigen::MatrixXd::Zero(M, M);
+  for (int s = 0; s + 1 < M; s++) {
+    line.add(s + 1, s + 2, 1.0);
+    line.add(s + 2, s + 1, 1.0);
+    Q(s, s + 1) = Q(s + 1, s) = 1.0;
+    Q(s, s) -= 1.0;
+    Q(s + 1, s + 1) -= 1.0;
+  }
+  std::vector<double> first(M, 0.0);
+  first[0] = 1;
+  const std::vector<double> times = {20, 60, 120, 200, 300};
+  TestVariable point{"First", 0, {}, first, {}};
+  for (double t : times)
+    point.Times.emplace_back(t, t);
+  TestVariable limit{"FirstLongRun", 3, {{0, 1}}, first, {}};
+  line.Variables = {point, limit};
+  Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(Q);
+
+  SolverScratch dir;
+  const double epsilon = 1e-10;
+  ChainSolver::Result result =
+      SolvePrefix(WriteChain(dir, "line", line), MethodOptions(Method::Auto, epsilon));
+  ASSERT_TRUE(result.complete()) << result.Info.Failure;
+  EXPECT_NEAR(RowOf(result, "FirstLongRun").Value, 1.0 / M, 1e-12);
+  for (double t : times) {
+    double exact = 0;
+    for (int i = 0; i < M; i++)
+      exact += eigen.eigenvectors()(0, i) * eigen.eigenvectors()(0, i) *
+               std::exp(eigen.eigenvalues()(i) * t);
+    EXPECT_NEAR(RowOf(result, "First", t).Value, exact, epsilon) << "t = " << t;
+  }
+}
