@@ -57,13 +57,11 @@ test: build-debug
 	cd build/debug && ctest --output-on-failure -j $(JOBS)
 
 # Valgrind cannot run code built with AddressSanitizer: a build of its own,
-# with only the programs the memcheck tests run.
-MEMCHECK_TARGETS = gen gen-mdk gen-kanban gen-fms gen-example-san ssg-solve
-
+# with only the programs the memcheck tests run (target memcheck-programs).
 memcheck: deps
 	cmake -S . -B build/memcheck -DCMAKE_BUILD_TYPE=Debug -DSSG_SANITIZE=OFF -DSSG_TESTS=OFF \
 	  -DSSG_MEMCHECK=ON
-	cmake --build build/memcheck -j $(JOBS) --target $(MEMCHECK_TARGETS)
+	cmake --build build/memcheck -j $(JOBS) --target memcheck-programs
 	cd build/memcheck && ctest -L memcheck --output-on-failure -j $(JOBS)
 
 bench:
