@@ -2,6 +2,9 @@
 #   make run   Release build, then the example's first experiment into out/
 #   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
 #              then every test through ctest
+# `make memcheck` builds the programs without sanitizers (build/memcheck) and
+# runs them under valgrind memcheck (ctest -L memcheck): any memory error or
+# leaked block fails it.
 # `make bench` runs the benchmark cases (see bench/README.md).
 # `make lint` runs clang-tidy and cppcheck over our code (scripts/lint.sh);
 # any finding fails it.
@@ -11,7 +14,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?= -P out/ -Nexp1 -B0
 
-.PHONY: run test deps deps-build deps-lint build-release build-debug bench lint model clean
+.PHONY: run test memcheck deps deps-build deps-lint build-release build-debug bench lint model clean
 
 # Installs missing Debian packages (as root), or names the install line.
 deps-build:
@@ -52,6 +55,14 @@ build-debug: deps
 
 test: build-debug
 	cd build/debug && ctest --output-on-failure -j $(JOBS)
+
+# Valgrind cannot run code built with AddressSanitizer: a build of its own,
+# with only the programs the memcheck tests run (target memcheck-programs).
+memcheck: deps
+	cmake -S . -B build/memcheck -DCMAKE_BUILD_TYPE=Debug -DSSG_SANITIZE=OFF -DSSG_TESTS=OFF \
+	  -DSSG_MEMCHECK=ON
+	cmake --build build/memcheck -j $(JOBS) --target memcheck-programs
+	cd build/memcheck && ctest -L memcheck --output-on-failure -j $(JOBS)
 
 bench:
 	./bench/run.sh $(BENCH_ARGS)
