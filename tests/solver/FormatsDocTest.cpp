@@ -140,12 +140,15 @@ TEST(FormatsDocTest, EveryExampleIsWhatTheProgramsWrite) {
   expected.insert("mdk.det binary");
   EXPECT_EQ(named, expected);
 
-  for (const std::string& file : files)
-    if (examples.count(file))
+  for (const std::string& file : files) {
+    if (examples.count(file)) {
       EXPECT_EQ(examples.at(file), ReadWhole(dir.path + file)) << file;
-  if (examples.count("mdk.var binary"))
+    }
+  }
+  if (examples.count("mdk.var binary")) {
     EXPECT_EQ(DumpBytes(examples.at("mdk.var binary")),
               BinaryVar(ReadWhole(dir.path + "mdk.var"), 2));
+  }
   if (examples.count("mdk.det binary"))
     EXPECT_EQ(DumpBytes(examples.at("mdk.det binary")), BinaryDet(ReadWhole(dir.path + "mdk.det")));
 }
