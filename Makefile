@@ -1,7 +1,10 @@
 # Two set-up commands:
 #   make run   Release build, then the example's first experiment into out/
 #   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
-#              then every test through ctest
+#              then every test through ctest, then a short fixed-seed run of
+#              every fuzz target (clang 14, build/fuzz)
+# `make fuzz` fuzzes every target for FUZZ_SECONDS (default 60) seconds each
+# (scripts/fuzz.sh; the seeds are in fuzz/corpus/).
 # `make bench` runs the benchmark cases (see bench/README.md).
 # `make lint` runs clang-tidy and cppcheck over our code (scripts/lint.sh);
 # any finding fails it.
@@ -11,7 +14,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?= -P out/ -Nexp1 -B0
 
-.PHONY: run test deps deps-build deps-lint build-release build-debug bench lint model clean
+.PHONY: run test fuzz deps deps-build deps-lint build-release build-debug bench lint model clean
 
 # Installs missing Debian packages (as root), or names the install line.
 deps-build:
@@ -52,6 +55,11 @@ build-debug: deps
 
 test: build-debug
 	cd build/debug && ctest --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) ./scripts/fuzz.sh smoke
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz.sh run $(TARGET)
 
 bench:
 	./bench/run.sh $(BENCH_ARGS)
