@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,6 @@
 #include <streambuf>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 namespace fuzz {
 
