@@ -1,7 +1,10 @@
 # Two set-up commands:
 #   make run   Release build, then the example's first experiment into out/
 #   make test  Debug build with AddressSanitizer and UndefinedBehaviorSanitizer,
-#              then every test through ctest
+#              then every test through ctest, then a short fixed-seed run of
+#              every fuzz target (clang 14, build/fuzz)
+# `make fuzz` fuzzes every target for FUZZ_SECONDS (default 60) seconds each
+# (scripts/fuzz.sh; the seeds are in fuzz/corpus/).
 # `make memcheck` builds the programs without sanitizers (build/memcheck) and
 # runs them under valgrind memcheck (ctest -L memcheck): any memory error or
 # leaked block fails it.
@@ -14,7 +17,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ARGS ?= -P out/ -Nexp1 -B0
 
-.PHONY: run test memcheck deps deps-build deps-lint build-release build-debug bench lint model clean
+.PHONY: run test memcheck fuzz deps deps-build deps-lint build-release build-debug bench lint model clean
 
 # Installs missing Debian packages (as root), or names the install line.
 deps-build:
@@ -55,6 +58,11 @@ build-debug: deps
 
 test: build-debug
 	cd build/debug && ctest --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) ./scripts/fuzz.sh smoke
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	JOBS=$(JOBS) FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz.sh run $(TARGET)
 
 # Valgrind cannot run code built with AddressSanitizer: a build of its own,
 # with only the programs the memcheck tests run (target memcheck-programs).

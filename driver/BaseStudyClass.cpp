@@ -61,20 +61,25 @@ char* BaseStudyClass::GetExpName(int expNum) {
 }
 
 void BaseStudyClass::CheckExperimentNumber(int expNum) {
+  if (!AcceptExperimentNumber(expNum))
+    std::exit(1);
+}
+
+bool BaseStudyClass::AcceptExperimentNumber(int expNum) {
   if (NumExps <= 0) {
     if (expNum == 0)
-      return;
+      return true;
     std::cerr << "-B " << expNum
               << ": experiment number out of range (this study has no experiments; use 0)"
               << std::endl;
-    std::exit(1);
+    return false;
   }
   if (expNum >= 0 && expNum < NumExps)
-    return;
+    return true;
   std::cerr << "-B " << expNum
             << ": experiment number out of range (this study has experiments 0 to " << NumExps - 1
             << ")" << std::endl;
-  std::exit(1);
+  return false;
 }
 
 namespace {

@@ -62,6 +62,8 @@ public:
   // names one of the study's experiments, 0 .. NumExps - 1. A study without
   // experiments accepts only 0.
   void CheckExperimentNumber(int expNum);
+  // The same check without ending the run: false after the message.
+  bool AcceptExperimentNumber(int expNum);
 
 private:
   // One override triple with a known type letter.

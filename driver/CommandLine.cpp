@@ -35,11 +35,10 @@ bool NeedsValue(char letter) {
   return letter != '\0' && std::strchr("PNBhFltseO", letter) != nullptr;
 }
 
-[[noreturn]] void MissingValue(const char* option) {
+void MissingValue(const char* option) {
   std::cerr << option << ": this option needs a value (e.g. " << option << "value or " << option
             << " value)" << std::endl;
   PrintUsage(std::cerr);
-  std::exit(1);
 }
 
 // The name the program was run by, without its directory.
@@ -48,21 +47,23 @@ std::string ProgramName(const char* argv0) {
   return name.substr(name.rfind('/') + 1);
 }
 
-// --help and --version win over everything else on the command line.
-void AnswerHelpOrVersion(int argc, char** argv) {
+// --help and --version win over everything else on the command line; true
+// when one of them was answered.
+bool AnswerHelpOrVersion(int argc, char** argv) {
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "--help") == 0) {
       PrintHelp(std::cout, argv[0]);
-      std::exit(0);
+      return true;
     }
   }
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "--version") == 0) {
       std::cout << ProgramName(argv[0]) << " (state-space generator) " << GeneratorVersion
                 << std::endl;
-      std::exit(0);
+      return true;
     }
   }
+  return false;
 }
 
 // A long option (--name); false when it is not one of ours.
@@ -139,10 +140,17 @@ void ResetCommandLineSettings() {
 }
 
 void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
-  AnswerHelpOrVersion(argc, argv);
+  const int status = ParseCommandLine(argc, argv, fileType, traceFileName);
+  if (status != ContinueRun)
+    std::exit(status);
+}
+
+int ParseCommandLine(int argc, char** argv, int& fileType, char*& traceFileName) {
+  if (AnswerHelpOrVersion(argc, argv))
+    return 0;
   if (argc < 4) {
     PrintUsage(std::cout);
-    std::exit(0);
+    return 0;
   }
   for (int i = 1; i < argc; i++) {
     const char* argument = argv[i];
@@ -162,8 +170,10 @@ void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
       value = argv[++i];
       lastConsumed = value;
     }
-    if (value == nullptr && NeedsValue(letter))
+    if (value == nullptr && NeedsValue(letter)) {
       MissingValue(argument);
+      return 1;
+    }
 
     switch (letter) {
     case 'P':
@@ -184,7 +194,7 @@ void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
                     << ": hash load factor out of range (it must be above 0 and at most 1; "
                        "the default is 0.5)"
                     << std::endl;
-          std::exit(1);
+          return 1;
         }
         hash_value = loadFactor;
       }
@@ -219,4 +229,5 @@ void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
       break;
     }
   }
+  return ContinueRun;
 }

@@ -27,6 +27,16 @@ extern bool gShowProgress;          // --progress: progress on standard error ev
 // are reported and skipped.
 void commandline(int argc, char** argv, int& fileType, char*& traceFileName);
 
+// What ParseCommandLine returns when the run goes on.
+constexpr int ContinueRun = -1;
+
+// commandline() without ending the process: prints the same messages and
+// returns the exit status commandline() would end the run with (0 after
+// --help, --version or the usage, 1 after an error), or ContinueRun. After an
+// error the settings read so far are kept (ResetCommandLineSettings and free
+// of traceFileName release them).
+int ParseCommandLine(int argc, char** argv, int& fileType, char*& traceFileName);
+
 // The usage text, two lines.
 void PrintUsage(std::ostream& out);
 

@@ -24,10 +24,17 @@ int main(int argc, char** argv) {
 
   int fileType = 1;
   char* traceFileName = nullptr;
-  commandline(argc, argv, fileType, traceFileName);
+  const int status = ParseCommandLine(argc, argv, fileType, traceFileName);
+  if (status != ContinueRun) {
+    free(traceFileName);
+    return status;
+  }
 
   BaseStudyClass* study = GenerateStudy();
-  study->CheckExperimentNumber(ExpNum);
+  if (!study->AcceptExperimentNumber(ExpNum)) {
+    free(traceFileName);
+    return 1;
+  }
   study->SetGVs(ExpNum);
   study->PrintGlobalValues(ExpNum);
   if (OverrideString != nullptr) {

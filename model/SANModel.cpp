@@ -409,8 +409,9 @@ bool SANModel::LocalState::freadState(FILE* f) {
   std::int32_t size = 0;
   if (std::fread(&size, sizeof size, 1, f) != 1)
     return true;
-  // A record that does not fit the buffer was written for another model.
-  if (size < 0 || size > capacity)
+  // A record of another size was written for another model: a shorter one
+  // would leave the rest of the marking from before, which SetState applies.
+  if (size != capacity)
     return true;
   StateBytesSize = size;
   if (size == 0)

@@ -63,9 +63,9 @@ public:
     void print() const override;
     // The size as a native 4-byte integer, then the bytes.
     bool fwriteState(FILE* f) const override;
-    // Reads a record written by fwriteState. A stored size that is negative
-    // or larger than this state's buffer is rejected (returns true) and the
-    // state is left unchanged.
+    // Reads a record written by fwriteState. A stored size other than this
+    // state's buffer size (the model's StateSize() when it was made) is
+    // rejected (returns true) and the state is left unchanged.
     bool freadState(FILE* f) override;
     // Sizes must be equal (asserted); copies the bytes.
     State& operator=(const State& other) override;

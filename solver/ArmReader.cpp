@@ -96,7 +96,10 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
 
   // A generator-written transition takes at least 19 bytes (a target of one
   // digit and a rate in scientific notation); other files grow the arrays.
-  matrix.begin(n, in.fileSize() / 19 + 16);
+  // A state record takes at least 4 (its number and the closing 0, each on
+  // a line): a count on line 2 that the file cannot hold reserves no more
+  // than the file could need, and the file then ends early (an InputError).
+  matrix.begin(n, in.fileSize() / 19 + 16, in.fileSize() / 4 + 1);
   Entries = SelfLoops = 0;
   RateTextCache cache;
 

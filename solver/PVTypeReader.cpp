@@ -1,5 +1,6 @@
 #include "solver/PVTypeReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
@@ -35,8 +36,10 @@ std::vector<PVTypeReader::Variable> PVTypeReader::Read(const std::string& fileNa
   if (count > 1000000)
     in.fail("variable count " + std::to_string(count) + " is implausibly large");
 
+  // A variable takes at least 24 bytes ("Name:", "Type:0" and "NumTimes:0",
+  // each on a line): the reservation is no larger than the file can back.
   std::vector<Variable> variables;
-  variables.reserve(count);
+  variables.reserve(std::min<std::uint64_t>(count, in.fileSize() / 24 + 1));
   for (std::uint64_t v = 0; v < count; v++) {
     Variable var;
     var.Name = std::string(in.expectKeyword(Next(in, "a Name line"), "Name:"));

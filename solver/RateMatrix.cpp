@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cassert>
 
-void RateMatrix::begin(std::uint32_t states, std::uint64_t transitionsHint) {
+void RateMatrix::begin(std::uint32_t states, std::uint64_t transitionsHint,
+                       std::uint64_t rowsHint) {
   NumStates = states;
   RowStart.clear();
-  RowStart.reserve(std::size_t(states) + 1);
+  RowStart.reserve(std::size_t(std::min<std::uint64_t>(states, rowsHint)) + 1);
   Columns.clear();
   Columns.reserve(transitionsHint);
   Rates = CompactColumn();

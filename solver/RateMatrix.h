@@ -26,8 +26,12 @@
 // read-only.
 class RateMatrix {
 public:
-  // Prepares `states` rows; `transitionsHint` reserves room for the entries.
-  void begin(std::uint32_t states, std::uint64_t transitionsHint);
+  // Prepares `states` rows; `transitionsHint` reserves room for the
+  // entries and `rowsHint` (capped at `states`) for the row starts. A reader
+  // passes what its file can hold, so that a state count the file cannot
+  // back reserves nothing big; more rows still fit.
+  void begin(std::uint32_t states, std::uint64_t transitionsHint,
+             std::uint64_t rowsHint = UINT64_MAX);
   // Opens the next row (rows are appended in index order).
   void startRow() { RowStart.push_back(Columns.size()); }
   // Adds an entry to the open row; `target` must be below states().

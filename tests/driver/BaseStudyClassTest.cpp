@@ -116,4 +116,15 @@ TEST(BaseStudyClassDeathTest, ExperimentNumberOutsideTheStudyIsRejected) {
               "-B 1: experiment number out of range \\(this study has no experiments; use 0\\)");
 }
 
+TEST(BaseStudyClassTest, ExperimentNumberCheckCanReportWithoutExiting) {
+  RecordingStudy study;
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(study.AcceptExperimentNumber(3));
+  EXPECT_FALSE(study.AcceptExperimentNumber(4));
+  EXPECT_FALSE(study.AcceptExperimentNumber(-1));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "-B 4: experiment number out of range (this study has experiments 0 to 3)\n"
+            "-B -1: experiment number out of range (this study has experiments 0 to 3)\n");
+}
+
 } // namespace

@@ -167,4 +167,54 @@ TEST_F(CommandLineDeathTest, OptionWithoutValueBeforeAnotherOptionStops) {
               "^-N: this option needs a value");
 }
 
+// The parser without exiting: the same messages, and the status the
+// program would end with.
+int ParseStatus(Parsed& p, std::vector<std::string> arguments, std::string& err) {
+  ResetCommandLineSettings();
+  arguments.insert(arguments.begin(), "gen");
+  std::vector<char*> argv;
+  for (std::string& a : arguments)
+    argv.push_back(a.data());
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int status =
+      ParseCommandLine(static_cast<int>(argv.size()), argv.data(), p.fileType, p.traceFileName);
+  err = testing::internal::GetCapturedStderr();
+  p.out = testing::internal::GetCapturedStdout();
+  return status;
+}
+
+TEST_F(CommandLineTest, ParseReturnsTheStatusTheProgramEndsWith) {
+  std::string err;
+  {
+    Parsed p;
+    EXPECT_EQ(ParseStatus(p, {"-Pout/", "-Nexp1", "-B2"}, err), ContinueRun);
+    EXPECT_EQ(ExpNum, 2);
+    EXPECT_EQ(err, "");
+  }
+  {
+    Parsed p;
+    EXPECT_EQ(ParseStatus(p, {"-Pout/", "-Nexp1", "-h2"}, err), 1);
+    EXPECT_EQ(err.rfind("-h 2: hash load factor out of range", 0), 0U) << err;
+  }
+  {
+    // The trace file name read before the error is handed back to be freed.
+    Parsed p;
+    EXPECT_EQ(ParseStatus(p, {"-tt.txt", "-Nexp1", "-B"}, err), 1);
+    EXPECT_EQ(err.rfind("-B: this option needs a value", 0), 0U) << err;
+    EXPECT_STREQ(p.traceFileName, "t.txt");
+  }
+  {
+    Parsed p;
+    EXPECT_EQ(ParseStatus(p, {"-Pout/"}, err), 0);
+    EXPECT_EQ(p.out.rfind("usage:  gen ", 0), 0U) << p.out;
+  }
+  {
+    Parsed p;
+    EXPECT_EQ(ParseStatus(p, {"-Pout/", "-Nexp1", "-B", "--version"}, err), 0);
+    EXPECT_EQ(p.out, "gen (state-space generator) 1.0.0\n");
+    EXPECT_EQ(err, "");
+  }
+}
+
 } // namespace

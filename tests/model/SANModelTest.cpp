@@ -361,6 +361,23 @@ TEST_F(LocalStateFileTest, OversizedRecordIsRejected) {
   EXPECT_EQ(small->StateBytes[1], 7);
 }
 
+TEST_F(LocalStateFileTest, ShorterRecordIsRejected) {
+  // A record shorter than the state would restore a marking whose tail is
+  // what the state held before.
+  ASSERT_NE(file, nullptr);
+  auto shorter = stateOfBytes({1, 2});
+  shorter->fwriteState(file);
+  auto empty = stateOfBytes({});
+  empty->fwriteState(file);
+  std::rewind(file);
+  auto s = stateOfBytes({7, 7, 7, 7});
+  EXPECT_TRUE(s->freadState(file));
+  EXPECT_EQ(s->StateBytesSize, 4);
+  EXPECT_EQ(s->compare(*stateOfBytes({7, 7, 7, 7})), 0);
+  EXPECT_TRUE(s->freadState(file));
+  EXPECT_EQ(s->StateBytesSize, 4);
+}
+
 TEST_F(LocalStateFileTest, NegativeSizeAndTruncatedRecordsReportFailure) {
   ASSERT_NE(file, nullptr);
   std::int32_t negative = -4;

@@ -144,6 +144,26 @@ TEST(ReaderTest, TruncatedAndOverlongTransitionFiles) {
   ExpectError(prefix, SolverError::InputError, "small.arm:", "unexpected text after");
 }
 
+TEST(ReaderTest, StateCountTheFileCannotHoldIsAnErrorNotAnAllocation) {
+  // Line 2 claims four billion states in a file of a few bytes: the reader
+  // reports the file's early end instead of reserving 32 GiB of row starts.
+  SolverScratch dir;
+  const std::string arm = dir.path + "huge.arm";
+  WriteWhole(arm, "1\n4294967294\n1\n0\n");
+  RateMatrix matrix;
+  Progress quiet(false);
+  try {
+    ArmReader(arm).read(matrix, quiet);
+    ADD_FAILURE() << "no error reading " << arm;
+  } catch (const SolverError& e) {
+    EXPECT_EQ(e.status(), SolverError::InputError);
+    EXPECT_NE(std::string(e.what()).find("ends after 1 of 4294967294 state records"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_LT(matrix.bytes(), std::size_t(1) << 20);
+}
+
 TEST(ReaderTest, RewardFileErrorsAndDisagreeingCounts) {
   SolverScratch dir;
   const std::string prefix = WriteChain(dir, "small", SmallChain());
