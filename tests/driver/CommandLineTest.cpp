@@ -173,6 +173,7 @@ int ParseStatus(Parsed& p, std::vector<std::string> arguments, std::string& err)
   ResetCommandLineSettings();
   arguments.insert(arguments.begin(), "gen");
   std::vector<char*> argv;
+  argv.reserve(arguments.size());
   for (std::string& a : arguments)
     argv.push_back(a.data());
   testing::internal::CaptureStdout();

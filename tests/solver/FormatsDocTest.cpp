@@ -149,8 +149,9 @@ TEST(FormatsDocTest, EveryExampleIsWhatTheProgramsWrite) {
     EXPECT_EQ(DumpBytes(examples.at("mdk.var binary")),
               BinaryVar(ReadWhole(dir.path + "mdk.var"), 2));
   }
-  if (examples.count("mdk.det binary"))
+  if (examples.count("mdk.det binary")) {
     EXPECT_EQ(DumpBytes(examples.at("mdk.det binary")), BinaryDet(ReadWhole(dir.path + "mdk.det")));
+  }
 }
 
 } // namespace
