@@ -17,13 +17,20 @@ struct Parsed {
   ~Parsed() { free(traceFileName); }
 };
 
-void Parse(Parsed& p, std::vector<std::string> arguments) {
+// The argument vector of `gen arguments...`, pointing into `arguments`
+// (the program name is inserted first), after the settings are reset.
+std::vector<char*> ArgumentVector(std::vector<std::string>& arguments) {
   ResetCommandLineSettings();
   arguments.insert(arguments.begin(), "gen");
   std::vector<char*> argv;
   argv.reserve(arguments.size());
   for (std::string& a : arguments)
     argv.push_back(a.data());
+  return argv;
+}
+
+void Parse(Parsed& p, std::vector<std::string> arguments) {
+  std::vector<char*> argv = ArgumentVector(arguments);
   testing::internal::CaptureStdout();
   commandline(static_cast<int>(argv.size()), argv.data(), p.fileType, p.traceFileName);
   p.out = testing::internal::GetCapturedStdout();
@@ -170,12 +177,7 @@ TEST_F(CommandLineDeathTest, OptionWithoutValueBeforeAnotherOptionStops) {
 // The parser without exiting: the same messages, and the status the
 // program would end with.
 int ParseStatus(Parsed& p, std::vector<std::string> arguments, std::string& err) {
-  ResetCommandLineSettings();
-  arguments.insert(arguments.begin(), "gen");
-  std::vector<char*> argv;
-  argv.reserve(arguments.size());
-  for (std::string& a : arguments)
-    argv.push_back(a.data());
+  std::vector<char*> argv = ArgumentVector(arguments);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   const int status =
