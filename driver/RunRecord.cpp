@@ -5,7 +5,7 @@
 #include "driver/BaseStudyClass.h"
 #include "driver/CommandLine.h"
 #include "driver/GlobalValues.h"
-#include "ssg/ResultsDB.h"
+#include "database/ResultsDB.h"
 
 void RunRecord::Start(ResultsDB& db, BaseStudyClass& study, const char* program) {
   std::string model = program ? program : "";

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
-#include "solver/ArmReader.h"
-#include "solver/PVTypeReader.h"
+#include "solver/io/ArmReader.h"
+#include "solver/io/PVTypeReader.h"
 #include "solver/Progress.h"
-#include "solver/RateMatrix.h"
+#include "solver/numeric/RateMatrix.h"
 #include "solver/SolverError.h"
-#include "solver/StaReader.h"
-#include "solver/VarReader.h"
+#include "solver/io/StaReader.h"
+#include "solver/io/VarReader.h"
 
 namespace {
 

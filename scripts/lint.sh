@@ -20,7 +20,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DSSG_TESTS=ON >"$build.configur
 }
 
 # Our sources: the framework, the generator and its programs, and the tests.
-folders='model|state|distributions|ssg|reward|trace|driver|solver|lang|study|tests'
+folders='model|state|distributions|ssg|database|reward|trace|driver|solver|lang|study|tests'
 python3 - "$root" "$build/compile_commands.json" "$build/ours.json" "$folders" <<'PY'
 import json, re, sys
 root, full, ours, folders = sys.argv[1:5]

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "solver/ChainExport.h"
-#include "solver/ChainFiles.h"
-#include "solver/ChainSolver.h"
+#include "solver/results/ChainExport.h"
+#include "solver/io/ChainFiles.h"
+#include "solver/numeric/ChainSolver.h"
 #include "solver/MarkingCondition.h"
-#include "solver/Plotter.h"
+#include "solver/results/Plotter.h"
 #include "solver/Progress.h"
-#include "solver/ResultTable.h"
+#include "solver/results/ResultTable.h"
 #include "solver/SolverError.h"
 #include "solver/SolverOptions.h"
 

@@ -9,7 +9,7 @@
 #include "lang/StandaloneExpression.h"
 #include "lang/SymbolTable.h"
 #include "solver/SolverError.h"
-#include "solver/StaReader.h"
+#include "solver/io/StaReader.h"
 
 namespace {
 

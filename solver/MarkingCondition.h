@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "solver/CompactColumn.h"
+#include "solver/io/CompactColumn.h"
 
 class Progress;
 

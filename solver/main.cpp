@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "solver/ChainFiles.h"
+#include "solver/io/ChainFiles.h"
 #include "solver/ChainQueries.h"
-#include "solver/ChainSolver.h"
-#include "solver/Plotter.h"
+#include "solver/numeric/ChainSolver.h"
+#include "solver/results/Plotter.h"
 #include "solver/Progress.h"
-#include "solver/ResultTable.h"
-#include "solver/SolveRecord.h"
+#include "solver/results/ResultTable.h"
+#include "solver/results/SolveRecord.h"
 #include "solver/SolverError.h"
 #include "solver/SolverOptions.h"
-#include "ssg/SqlDatabase.h"
+#include "database/SqlDatabase.h"
 
 namespace {
 

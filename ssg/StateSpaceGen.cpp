@@ -23,7 +23,7 @@
 #include "ssg/OutOfMemory.h"
 #include "ssg/OutputThread.h"
 #include "ssg/ProgressReport.h"
-#include "ssg/ResultsDB.h"
+#include "database/ResultsDB.h"
 #include "ssg/Reward.h"
 #include "ssg/StaWriter.h"
 #include "ssg/StateColumns.h"

@@ -1,8 +1,8 @@
 #include "study/StudyDatabase.h"
 
-#include "ssg/ResultsDB.h"
-#include "ssg/ResultsSchema.h"
-#include "ssg/SqlStatement.h"
+#include "database/ResultsDB.h"
+#include "database/ResultsSchema.h"
+#include "database/SqlStatement.h"
 
 namespace {
 

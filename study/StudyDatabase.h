@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "ssg/SqlDatabase.h"
+#include "database/SqlDatabase.h"
 
 // The study runner's side of the results database: a row in `studies` per
 // ssg-study, a row in `study_experiments` per chosen experiment (its state,

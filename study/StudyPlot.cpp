@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "solver/Plotter.h"
+#include "solver/results/Plotter.h"
 #include "study/ChildProcess.h"
 #include "study/LogTail.h"
 #include "study/StudyTable.h"

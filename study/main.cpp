@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ssg/SqlDatabase.h"
+#include "database/SqlDatabase.h"
 #include "study/ModelExecutable.h"
 #include "study/StudyDatabase.h"
 #include "study/StudyOptions.h"

@@ -62,6 +62,7 @@ scope_of() {
   solver/*) echo "test_solver" ;;
   lang/*) echo "test_lang" ;;
   study/*) echo "test_study" ;;
+  database/*) echo "test_database test_solver test_study" ;;
   *) echo "test_ssg test_models test_driver test_reward test_model test_example test_trace" ;;
   esac
 }

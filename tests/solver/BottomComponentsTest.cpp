@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "solver/BottomComponents.h"
+#include "solver/numeric/BottomComponents.h"
 #include "solver/Progress.h"
-#include "solver/RateMatrix.h"
+#include "solver/numeric/RateMatrix.h"
 
 namespace {
 

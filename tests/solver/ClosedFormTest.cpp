@@ -7,7 +7,7 @@
 #include <Eigen/Dense>
 
 #include "solver/SolverError.h"
-#include "solver/SteadyStateSolver.h"
+#include "solver/numeric/SteadyStateSolver.h"
 #include "tests/solver/SolverTestFiles.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "solver/ChainExport.h"
+#include "solver/results/ChainExport.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/solver/DenseChain.h"
 #include "tests/solver/SolverTestFiles.h"

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "solver/FoxGlynn.h"
+#include "solver/numeric/FoxGlynn.h"
 
 namespace {
 

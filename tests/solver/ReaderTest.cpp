@@ -5,9 +5,9 @@
 
 #include <limits>
 
-#include "solver/ArmReader.h"
-#include "solver/CompactColumn.h"
-#include "solver/PVTypeReader.h"
+#include "solver/io/ArmReader.h"
+#include "solver/io/CompactColumn.h"
+#include "solver/io/PVTypeReader.h"
 #include "solver/SolverError.h"
 #include "tests/solver/SolverTestFiles.h"
 

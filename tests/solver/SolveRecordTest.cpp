@@ -8,7 +8,7 @@
 
 #include "tests/driver/Subprocess.h"
 #include "tests/solver/SolverTestFiles.h"
-#include "tests/ssg/ResultsQuery.h"
+#include "tests/database/ResultsQuery.h"
 
 namespace {
 

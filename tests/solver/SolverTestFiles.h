@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "solver/ChainFiles.h"
-#include "solver/ChainSolver.h"
+#include "solver/io/ChainFiles.h"
+#include "solver/numeric/ChainSolver.h"
 #include "solver/Progress.h"
 #include "solver/SolverOptions.h"
 

@@ -13,7 +13,7 @@
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
 #include "solver/SolverOptions.h"
-#include "solver/StaReader.h"
+#include "solver/io/StaReader.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/solver/SolverTestFiles.h"
 

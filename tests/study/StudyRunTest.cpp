@@ -11,7 +11,7 @@
 
 #include "tests/driver/Subprocess.h"
 #include "tests/ssg/GenHarness.h"
-#include "tests/ssg/ResultsQuery.h"
+#include "tests/database/ResultsQuery.h"
 
 namespace {
 

@@ -1,0 +1,236 @@
+#include "solver/numeric/ChainSolver.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <tuple>
+
+#include "solver/numeric/BottomComponents.h"
+#include "solver/io/ChainFiles.h"
+#include "solver/Progress.h"
+#include "solver/numeric/RateMatrix.h"
+#include "solver/numeric/SteadyStateSolver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Uniformization requests, each asked once.
+class RequestSet {
+public:
+  std::size_t add(double time, bool accumulated, bool coarse = false) {
+    auto key = std::make_tuple(time, accumulated, coarse);
+    auto [it, added] = Index.emplace(key, List.size());
+    if (added)
+      List.push_back({time, accumulated, coarse});
+    return it->second;
+  }
+  const std::vector<Uniformization::Request>& list() const { return List; }
+
+private:
+  std::map<std::tuple<double, bool, bool>, std::size_t> Index;
+  std::vector<Uniformization::Request> List;
+};
+
+// What Uniformization guarantees for a row: epsilon max|r| for an instant
+// value, epsilon (t + 1/q) max|r| at each end of an accumulated interval.
+double AccuracyBound(const ChainSolver::Row& row, const CompactColumn& reward, double epsilon,
+                     double q) {
+  double largest = reward.visit([&](auto value) {
+    double most = 0;
+    for (std::size_t j = 0; j < reward.size(); j++)
+      most = std::max(most, std::fabs(value(j)));
+    return most;
+  });
+  switch (row.Type) {
+  case PVTypeReader::InstantOfTime:
+    return epsilon * largest;
+  case PVTypeReader::IntervalOfTime:
+    return epsilon * (row.Start + row.Stop + 2 / q) * largest;
+  case PVTypeReader::TimeAveragedInterval:
+    return epsilon * (row.Start + row.Stop + 2 / q) * largest / (row.Stop - row.Start);
+  default:
+    return 0;
+  }
+}
+
+std::string Short(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2g", v);
+  return text;
+}
+
+} // namespace
+
+bool ChainSolver::Result::complete() const {
+  for (const Row& row : Rows)
+    if (!row.Valid)
+      return false;
+  return true;
+}
+
+std::vector<ChainSolver::Measure> ChainSolver::MeasuresOf(const ChainFiles& files) {
+  std::vector<Measure> measures;
+  for (std::size_t v = 0; v < files.Variables.size(); v++) {
+    Measure m;
+    m.Name = files.Variables[v].Name;
+    m.Type = files.Variables[v].TimeType;
+    m.Times = files.Variables[v].Times;
+    m.Reward = &files.Rewards[v].RateValues;
+    m.HasImpulse = files.Rewards[v].HasImpulse;
+    measures.push_back(std::move(m));
+  }
+  return measures;
+}
+
+ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
+                                       const std::vector<Measure>& measures,
+                                       const SolverOptions& options, Progress& progress,
+                                       bool curves) {
+  Result result;
+  Summary& info = result.Info;
+  info.States = matrix.states();
+  info.Transitions = matrix.transitions();
+
+  // What to compute: the uniformization requests of every row and curve.
+  RequestSet requests;
+  struct Pending {
+    std::size_t Measure, From, To; // requests (From unused for instants)
+  };
+  std::vector<Pending> pending; // per row
+  bool needSteady = false;
+  std::vector<std::vector<std::size_t>> curveRequests(measures.size());
+  for (std::size_t m = 0; m < measures.size(); m++) {
+    const Measure& measure = measures[m];
+    if (measure.Type == PVTypeReader::SteadyState) {
+      needSteady = true;
+      pending.push_back({m, 0, 0});
+      continue;
+    }
+    for (const PVTypeReader::Interval& t : measure.Times) {
+      if (measure.Type == PVTypeReader::InstantOfTime)
+        pending.push_back({m, 0, requests.add(t.Start, false)});
+      else
+        pending.push_back({m, requests.add(t.Start, true), requests.add(t.Stop, true)});
+    }
+    if (curves && measure.Type == PVTypeReader::InstantOfTime && !measure.Times.empty()) {
+      double last = 0;
+      for (const PVTypeReader::Interval& t : measure.Times)
+        last = std::max(last, t.Start);
+      // Each point's window holds about 2 sqrt(2 ln(2/epsilon) q t) weights:
+      // fewer points when that would take more than CurveWeights in all.
+      const double qt = Uniformization::RateOf(matrix) * last;
+      const double width = 2 * std::sqrt(2 * std::log(2 / options.Epsilon) * qt) + 16;
+      const int points = int(std::clamp(CurveWeights / width, 10.0, double(CurvePoints)));
+      for (int g = 0; g <= points; g++)
+        curveRequests[m].push_back(requests.add(last * g / points, false, true));
+    }
+  }
+  const bool needTransient = !requests.list().empty();
+  if (needTransient && !needSteady &&
+      Uniformization::StepsNeeded(matrix, requests.list(), options.Epsilon) >= DetectAfter) {
+    needSteady = true;
+    info.SteadyStateForDetectionOnly = true;
+  }
+
+  // The long-run distribution.
+  SteadyStateSolver::Result steady;
+  if (needSteady) {
+    auto started = Clock::now();
+    BottomComponents classes;
+    classes.find(matrix, progress);
+    info.Classes = classes.classes();
+    info.Components = classes.components();
+    info.TransientStates = classes.transientCount();
+    info.ClassSeconds = Since(started);
+    started = Clock::now();
+    steady = SteadyStateSolver::Solve(matrix, classes, options, progress);
+    info.SteadySeconds = Since(started);
+    info.SteadyStateSolved = true;
+    info.SteadyStateConverged = steady.Converged;
+    info.Methods = steady.Methods;
+    info.Iterations = steady.Iterations;
+    info.Residual = steady.Residual;
+    info.Failure = steady.Failure;
+  }
+
+  // The transient pass, for every reward at once.
+  std::vector<const CompactColumn*> rewards;
+  rewards.reserve(measures.size());
+  for (const Measure& m : measures)
+    rewards.push_back(m.Reward);
+  std::vector<std::vector<double>> transient;
+  if (needTransient) {
+    auto started = Clock::now();
+    const double* limit =
+        steady.Converged && !steady.Distribution.empty() ? steady.Distribution.data() : nullptr;
+    transient = Uniformization::Run(matrix, rewards, requests.list(), options.Epsilon, limit,
+                                    progress, info.Transient);
+    info.TransientSeconds = Since(started);
+    info.TransientSolved = true;
+  }
+
+  // Rows in measure order.
+  for (const Pending& p : pending) {
+    const Measure& measure = measures[p.Measure];
+    Row row;
+    row.Variable = measure.Name;
+    row.Type = measure.Type;
+    switch (measure.Type) {
+    case PVTypeReader::SteadyState: {
+      double value = 0;
+      measure.Reward->visit([&](auto reward) {
+        for (std::uint32_t j = 0; j < matrix.states(); j++)
+          if (steady.Distribution[j] != 0.0)
+            value += steady.Distribution[j] * reward(j);
+      });
+      row.Value = value;
+      if (!steady.Converged) {
+        row.Valid = false;
+        row.Note = "not converged: " + steady.Failure;
+      }
+      break;
+    }
+    case PVTypeReader::InstantOfTime:
+      row.Start = row.Stop = requests.list()[p.To].Time;
+      row.Value = transient[p.To][p.Measure];
+      break;
+    case PVTypeReader::IntervalOfTime:
+    case PVTypeReader::TimeAveragedInterval:
+      row.Start = requests.list()[p.From].Time;
+      row.Stop = requests.list()[p.To].Time;
+      row.Value = transient[p.To][p.Measure] - transient[p.From][p.Measure];
+      if (measure.Type == PVTypeReader::TimeAveragedInterval)
+        row.Value /= row.Stop - row.Start;
+      break;
+    }
+    if (measure.HasImpulse && row.Valid)
+      row.Note = "impulse part not included";
+    if (measure.Type != PVTypeReader::SteadyState) {
+      const double bound =
+          AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
+      if (std::fabs(row.Value) < bound)
+        row.Note += (row.Note.empty() ? "" : "; ") + ("below the accuracy bound " + Short(bound));
+    }
+    result.Rows.push_back(std::move(row));
+  }
+  for (std::size_t m = 0; m < measures.size(); m++) {
+    if (curveRequests[m].empty())
+      continue;
+    Curve curve;
+    curve.Variable = measures[m].Name;
+    for (std::size_t r : curveRequests[m]) {
+      curve.Times.push_back(requests.list()[r].Time);
+      curve.Values.push_back(transient[r][m]);
+    }
+    result.Curves.push_back(std::move(curve));
+  }
+  return result;
+}
