@@ -237,6 +237,18 @@ void PVModel::UpdateRewards(BaseActionClass* action) {
     pv->CurrentReward(action);
 }
 
+bool PVModel::HasImpulseRewards() const {
+  for (int p = 0; p < NumPVs; p++)
+    if (PVList[p]->NumImpulses > 0)
+      return true;
+  return false;
+}
+
+void PVModel::FiringImpulses(BaseActionClass* action, double* impulses) {
+  for (int p = 0; p < NumPVs; p++)
+    impulses[p] = PVList[p]->NumImpulses > 0 ? PVList[p]->FiringImpulse(action) : 0.0;
+}
+
 BaseActionClass* PVModel::FireAction(BaseActionClass* action, double time) {
   LastActionTime = time;
   BaseActionClass* fired = action->Fire();
