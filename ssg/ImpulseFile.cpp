@@ -1,5 +1,7 @@
 #include "ssg/ImpulseFile.h"
 
+#include <bit>
+#include <cstring>
 #include <string_view>
 
 #include "ssg/ImpulseMap.h"
@@ -17,8 +19,19 @@ void ImpulseFile::WriteRecord(uint32_t n, const ImpulseMap& entries) {
 }
 
 void ImpulseFile::WriteValues(const double* values, std::size_t count) {
-  for (std::size_t i = 0; i < count; i++)
-    File.putLittleEndianDouble(values[i]);
+  WriteValueBytes(reinterpret_cast<const char*>(values), count);
+}
+
+void ImpulseFile::WriteValueBytes(const char* bytes, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    File.putBytes(bytes, count * sizeof(double));
+  } else {
+    for (std::size_t i = 0; i < count; i++) {
+      double value;
+      std::memcpy(&value, bytes + i * sizeof value, sizeof value);
+      File.putLittleEndianDouble(value);
+    }
+  }
 }
 
 void ImpulseFile::Finish(uint32_t states) {

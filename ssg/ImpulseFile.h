@@ -45,6 +45,9 @@ public:
     File.putLittleEndian32(numEntries);
   }
   void WriteValues(const double* values, std::size_t count);
+  // The same from `count` doubles stored in host byte order at `bytes`,
+  // which need not be aligned.
+  void WriteValueBytes(const char* bytes, std::size_t count);
   RecordWriter& file() { return File; }
   // Writes the trailer for `states` records and completes the file, ending
   // the run on failure.

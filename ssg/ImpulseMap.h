@@ -29,11 +29,15 @@ public:
 
   // Adds values[0 .. Width) to target's entry; an absent entry starts at 0.
   void add(unsigned int target, const double* values) {
-    std::size_t at = Targets.size();
-    if (!Targets.empty() && Targets.back() >= target)
-      at = static_cast<std::size_t>(std::lower_bound(Targets.begin(), Targets.end(), target) -
-                                    Targets.begin());
-    if (at == Targets.size() || Targets[at] != target) {
+    if (Targets.empty() || Targets.back() < target) {
+      Targets.push_back(target);
+      Values.insert(Values.end(), values, values + Width);
+      return;
+    }
+    // Here target <= the largest target, so an entry at or after it exists.
+    const std::size_t at = static_cast<std::size_t>(
+        std::lower_bound(Targets.begin(), Targets.end(), target) - Targets.begin());
+    if (Targets[at] != target) {
       Targets.insert(Targets.begin() + static_cast<std::ptrdiff_t>(at), target);
       Values.insert(Values.begin() + static_cast<std::ptrdiff_t>(at * Width), values,
                     values + Width);

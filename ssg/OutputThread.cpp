@@ -276,15 +276,8 @@ void OutputThread::write(const Chunk& chunk) {
     }
     case Tag::Impulses: {
       take(number);
-      // The values may sit unaligned in the chunk: copied in pieces.
-      double piece[64];
-      for (uint32_t done = 0; done < number;) {
-        const uint32_t count = std::min<uint32_t>(number - done, 64);
-        std::memcpy(piece, at, sizeof(double) * count);
-        Impulses->WriteValues(piece, count);
-        at += sizeof(double) * count;
-        done += count;
-      }
+      Impulses->WriteValueBytes(at, number);
+      at += sizeof(double) * std::size_t(number);
       break;
     }
     }
