@@ -346,8 +346,15 @@ void StateSpaceGen::FinishRewardFile() {
   RewardWriter->Close();
   delete RewardWriter;
   RewardWriter = nullptr;
-  // The trailers go in after the last record, before the .arm file gets
-  // its count.
+}
+
+void StateSpaceGen::FinishExactRewardFiles() {
+  // Every record on disk first: a write that fails then ends the run
+  // before any trailer is written.
+  ArmFile.flush();
+  ExactRewards->file().flush();
+  if (ImpulseRecords != nullptr)
+    ImpulseRecords->file().flush();
   ExactRewards->Finish(StateCounter);
   delete ExactRewards;
   ExactRewards = nullptr;
@@ -476,6 +483,7 @@ void StateSpaceGen::GenStateSpaceNormal(char* armFile, char* varFile) {
 
   FinishRewardFile();
   FinishStatesFile();
+  FinishExactRewardFiles();
   FinishArmFile(explored, NormalExploration.reservedCountWidth);
   StateTable->ReleaseTable();
   ReleaseWorkBuffers();
