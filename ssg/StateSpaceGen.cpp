@@ -431,8 +431,8 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   // Invariant: states are numbered in the order found and explored in that
   // order, so the states still to explore are CurrentStateNumber + 1 ..
   // StateCounter, read from the store; each record follows the previous one.
-  // The .arm, .var (and .sta) records are formatted and written by the
-  // output thread meanwhile.
+  // The .arm, .var, .rew (and .sta, .imp) records are formatted and written
+  // by the output thread meanwhile.
   OutOfMemory memoryGuard(StateCounter);
   OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter, ImpulseRecords);
   ProgressReport progress(ShowProgress);
