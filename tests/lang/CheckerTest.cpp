@@ -217,8 +217,8 @@ TEST(CheckerTest, RewardVariables) {
       {"reward R instant at 0 - 1 rate P", "time point -1 of reward 'R' must be 0 or more", 4, 21},
       {"reward R interval 5..2 rate P",
        "interval 5..2 of reward 'R' must start at 0 or later and end after it starts", 4, 19},
-      {"global double T = 1\nreward R instant at T rate P",
-       "a time point of reward 'R' cannot read global variable 'T'", 5, 21},
+      {"reward R instant at 1, P rate P", "a time point of reward 'R' cannot read place 'P'", 4,
+       24},
   });
 }
 

@@ -113,7 +113,7 @@ TEST(ParserTest, SyntaxErrorsAreReportedOncePerDeclaration) {
                            "place rate\n");                                    // line 7
   ASSERT_EQ(c.errors.size(), 5u) << c.rendered();
   EXPECT_EQ(c.errors[0].text, "expected a declaration (model, global, study, place, let, "
-                              "activity, group, reward, require or for), found 'plce'");
+                              "activity, group, reward, require, for or label), found 'plce'");
   EXPECT_EQ(c.errors[0].location.line, 2);
   EXPECT_EQ(c.errors[0].location.column, 1);
   EXPECT_EQ(c.errors[1].text, "expected the distribution of activity 'A': exponential(rate), "
@@ -160,8 +160,8 @@ TEST(ParserTest, MissingOrWrongPartsNameWhatWasExpected) {
       {"model M\nplace P\nactivity A exponential(1) { P *= 2 }",
        "expected '=', '+=' or '-=' after 'P', found '*'", 3, 31},
       {"model M\nplace P\nactivity A exponential(1) { 3 }",
-       "expected an assignment to a place (Name = ..., Name += ... or Name -= ...), 'if' or "
-       "'for', found '3'",
+       "expected an assignment to a place (Name = ..., Name += ... or Name -= ...), 'let', "
+       "'if' or 'for', found '3'",
        3, 29},
       {"model M\nstudy { N = 1", "expected '}' to close the study, found the end of the file", 2,
        14},
