@@ -577,9 +577,9 @@ void Checker::checkLocal(Stmt& s, const std::string& activity,
   }
   for (const ExpressionChecker::LocalValue& other : locals) {
     if (other.name == name) {
-      Diags.error(s.target.location,
-                  "local value '" + name + "' is already defined in the effect of activity '" +
-                      activity + "'");
+      Diags.error(s.target.location, "local value '" + name +
+                                         "' is already defined in the effect of activity '" +
+                                         activity + "'");
       Diags.note(other.location, "'" + name + "' is first defined here");
       return;
     }
@@ -621,8 +621,8 @@ void Checker::checkEffect(std::vector<StmtPtr>& statements, const std::string& a
     const std::string& target = s->target.resolved;
     const Symbol* sym = Symbols.find(target);
     const bool local =
-        sym == nullptr && std::any_of(locals.begin(), locals.end(),
-                                      [&](const auto& v) { return v.name == target; });
+        sym == nullptr &&
+        std::any_of(locals.begin(), locals.end(), [&](const auto& v) { return v.name == target; });
     if (local) {
       Diags.error(s->target.location, "cannot assign to local value '" + target +
                                           "': it keeps the value computed before the firing; "
@@ -829,8 +829,8 @@ void Checker::checkRewards() {
         if (!ok)
           continue;
         if (x && (!std::isfinite(*x) || *x < 0)) {
-          Diags.error(t->start(), "time point " + Evaluator::Fold(*t)->toString() + of +
-                                      " must be 0 or more");
+          Diags.error(t->start(),
+                      "time point " + Evaluator::Fold(*t)->toString() + of + " must be 0 or more");
           continue;
         }
         r.start.push_back(x.value_or(0.0));
@@ -844,7 +844,8 @@ void Checker::checkRewards() {
       for (const auto& [from, to] : d->intervals) {
         ExprPtr runtimeFrom, runtimeTo;
         bool ok = true;
-        std::optional<double> x = checkTime(*from, "the start of an interval" + of, runtimeFrom, ok);
+        std::optional<double> x =
+            checkTime(*from, "the start of an interval" + of, runtimeFrom, ok);
         std::optional<double> y = checkTime(*to, "the end of an interval" + of, runtimeTo, ok);
         if (!ok)
           continue;

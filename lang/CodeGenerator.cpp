@@ -466,11 +466,12 @@ std::string CodeGenerator::globalChecks() const {
     s += "    if (low < 0 || high > 32767 || low > high) {\n";
     s += "      std::cerr << " + Quote(m.name + ": the range of place " + p.name + " is ") +
          " << low << \"..\" << high << \" (\"" + shown +
-         " << \"), \" << (low > high ? \"which is empty\" : \"but a place holds 0 to 32767 "
-         "tokens\") << std::endl;\n";
+         R"( << "), " << (low > high ? "which is empty" : "but a place holds 0 to 32767 tokens"))" +
+         " << std::endl;\n";
     s += "      std::exit(1);\n    }\n";
     s += "    if (tokens < low || tokens > high) {\n";
-    s += "      std::cerr << " + Quote(m.name + ": the initial marking of place " + p.name + " is ") +
+    s += "      std::cerr << " +
+         Quote(m.name + ": the initial marking of place " + p.name + " is ") +
          " << tokens << \" (\"" + shown +
          " << \"), outside its range \" << low << \"..\" << high << std::endl;\n";
     s += "      std::exit(1);\n    }\n  }\n";
@@ -497,8 +498,8 @@ std::string CodeGenerator::globalChecks() const {
         s += "    const double stop = " + time(to, r.stop[j]) + ";\n";
         s += "    if (!(std::isfinite(start) && std::isfinite(stop) && start >= 0 && start < "
              "stop)) {\n";
-        s += "      std::cerr << " + Quote(m.name + ": interval ") + " << start << \"..\" << stop << " +
-             Quote(" of reward " + r.name + " (") + shown +
+        s += "      std::cerr << " + Quote(m.name + ": interval ") +
+             " << start << \"..\" << stop << " + Quote(" of reward " + r.name + " (") + shown +
              " << \") must start at 0 or later and end after it starts\" << std::endl;\n";
       }
       s += "      std::exit(1);\n    }\n  }\n";

@@ -37,8 +37,8 @@ struct GeneratedFile {
 // reads and its affecting arcs the places its effect assigns, so the
 // framework's lists are right by construction. Model names reach C++ only
 // with a prefix (G_ global, P_ place, M_ cached marking, A_ activity, Grp_
-// group, V_ local value of an effect, L_ definition computed once) or a suffix (<Name>Activity), so no name of a model can clash with
-// a C++ keyword or a framework member.
+// group, V_ local value of an effect, L_ definition computed once) or a suffix (<Name>Activity), so
+// no name of a model can clash with a C++ keyword or a framework member.
 class CodeGenerator {
 public:
   static const std::vector<std::string>& FileNames();

@@ -155,14 +155,14 @@ ValueType ExpressionChecker::name(Expr& e, const ExpressionContext& context) {
     }
   }
   if (s == nullptr) {
-    std::string suggestion = didYouMean(
-        n, {SymbolKind::Global, SymbolKind::Place, SymbolKind::Let, SymbolKind::Table});
+    std::string suggestion =
+        didYouMean(n, {SymbolKind::Global, SymbolKind::Place, SymbolKind::Let, SymbolKind::Table});
     if (Locals != nullptr && !Locals->empty() && Diags.errorCount() < 50) {
       // The closest of the declared name suggested and the local values.
       std::vector<std::string> names;
       if (!suggestion.empty())
-        names.push_back(Symbols.suggest(n, {SymbolKind::Global, SymbolKind::Place,
-                                            SymbolKind::Let, SymbolKind::Table}));
+        names.push_back(Symbols.suggest(
+            n, {SymbolKind::Global, SymbolKind::Place, SymbolKind::Let, SymbolKind::Table}));
       for (const LocalValue& v : *Locals)
         names.push_back(v.name);
       std::string close = SymbolTable::Closest(n, names);

@@ -76,7 +76,7 @@ struct RewardDescription {
   // variables (computed per experiment; start/stop hold 0 there); null
   // where the value is the constant in start/stop.
   std::vector<ExprPtr> startAt, stopAt;
-  ExprPtr rate;                    // null: no rate reward
+  ExprPtr rate; // null: no rate reward
   std::vector<ImpulseDescription> impulses;
   std::vector<int> placesRead; // by the rate reward (also through rate(...)), in order
 };

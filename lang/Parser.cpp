@@ -8,8 +8,9 @@ namespace lang {
 
 namespace {
 
-const char* const DeclarationKeywords[] = {"model", "global", "study",   "place", "let",  "activity",
-                                           "group", "reward", "require", "for",   "label"};
+const char* const DeclarationKeywords[] = {"model",   "global",   "study", "place",
+                                           "let",     "activity", "group", "reward",
+                                           "require", "for",      "label"};
 
 const char* const TypeNames[] = {"bool", "char", "short", "int", "long", "float", "double"};
 

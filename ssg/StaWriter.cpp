@@ -9,15 +9,15 @@
 #include "ssg/OutputThread.h"
 
 StaWriter::StaWriter(StateColumns columns, const char* fileName, const StateLabels* labels)
-    : Columns(std::move(columns)), Labels(labels != nullptr && labels->Count() > 0 ? labels
-                                                                                    : nullptr) {
+    : Columns(std::move(columns)),
+      Labels(labels != nullptr && labels->Count() > 0 ? labels : nullptr) {
   if (Labels != nullptr) {
     // The labels read place i at offset 2 * i: the columns must say so.
     const auto& list = Columns.columns();
     for (int i = 0; i < Labels->NumPlaces(); i++) {
       const auto at = static_cast<std::size_t>(i);
-      if (at >= list.size() || list[at].Name != Labels->PlaceName(i) ||
-          list[at].Offset != 2 * at || list[at].Type != StateColumns::Kind::Int16) {
+      if (at >= list.size() || list[at].Name != Labels->PlaceName(i) || list[at].Offset != 2 * at ||
+          list[at].Type != StateColumns::Kind::Int16) {
         std::cerr << "Error: the labels of the model read place " << Labels->PlaceName(i)
                   << ", which is not where they expect it in the state vector" << std::endl;
         std::exit(1);

@@ -361,12 +361,12 @@ TEST(CheckerTest, Labels) {
        "the condition of label 'L' must be a condition (true or false), but it is a whole number",
        4, 11},
       {"label L = Pp > 0", "unknown name 'Pp'; did you mean 'P'?", 4, 11},
-      {"label L = rate(A) > 0",
-       "rate(...) is only available in reward variables, not in label 'L'", 4, 11},
+      {"label L = rate(A) > 0", "rate(...) is only available in reward variables, not in label 'L'",
+       4, 11},
       {"label A = P > 0", "'A' is already declared, as an activity", 4, 7},
       {"label L = P > 0\nlabel L = Q > 0", "'L' is already declared, as a label", 5, 7},
-      {"label L = P > 0\nactivity B exponential(1) when L { P += 1 }", "'L' is a label, not a value",
-       5, 32},
+      {"label L = P > 0\nactivity B exponential(1) when L { P += 1 }",
+       "'L' is a label, not a value", 5, 32},
       {"label init = P > 0",
        "every chain has a label 'init' (the initial state); give this label another name", 4, 7},
       {"label deadlock = P == 0",
@@ -412,15 +412,16 @@ TEST(CheckerTest, LocalValuesOfEffects) {
       {"activity B exponential(1) { let count = P; P -= cuont }",
        "unknown name 'cuont'; did you mean 'count'?", 4, 49},
       // A local value belongs to its own effect.
-      {"activity B exponential(1) { let num = P; P -= num }\nactivity C exponential(1) { Q += num }",
+      {"activity B exponential(1) { let num = P; P -= num }\nactivity C exponential(1) { Q += num "
+       "}",
        "unknown name 'num'", 5, 34},
       {"activity B exponential(1) { let h = P / 2; P -= h }",
        "the value taken from place 'P' must be a whole number, since a marking counts tokens, but "
        "it is a real number (use floor, ceil or round)",
        4, 49},
       {"activity B exponential(1) { let r = rate(A); P -= 1 }",
-       "rate(...) is only available in reward variables, not in local value 'r' of activity 'B'",
-       4, 37},
+       "rate(...) is only available in reward variables, not in local value 'r' of activity 'B'", 4,
+       37},
   });
   Compiled c = CompileText(WithModel("activity B exponential(1) { let n = P; P -= 1 }"));
   ASSERT_EQ(c.errors.size(), 0u) << c.rendered();
@@ -449,8 +450,8 @@ TEST(CheckerTest, PlaceRanges) {
        4, 15},
       {"place R in 0..40000",
        "the range of place 'R' is 0..40000, but a place holds 0 to 32767 tokens", 4, 15},
-      {"place R in 0 - 1..4", "the range of place 'R' is -1..4, but a place holds 0 to 32767 tokens",
-       4, 12},
+      {"place R in 0 - 1..4",
+       "the range of place 'R' is -1..4, but a place holds 0 to 32767 tokens", 4, 12},
       {"place R in 5..2",
        "the range of place 'R' is 5..2, which is empty: its first value is larger than its last", 4,
        12},

@@ -104,16 +104,15 @@ protected:
     const char* made = mkdtemp(name);
     Dir = made != nullptr ? made : "/tmp/lang_features";
     std::ofstream(Dir / "features.san") << FeaturesModel;
-    RunResult compiled = RunProgram(SSG_BINARY_DIR "/ssg-compile",
-                                    {(Dir / "features.san").string(), "-o", (Dir / "gen").string()});
+    RunResult compiled = RunProgram(SSG_BINARY_DIR "/ssg-compile", {(Dir / "features.san").string(),
+                                                                    "-o", (Dir / "gen").string()});
     if (compiled.status != 0) {
       BuildOutput = compiled.err;
       return;
     }
     // Warnings are errors: the generated code must compile cleanly.
-    std::string command = std::string(SSG_CXX) + " " + SSG_CXX_FLAGS +
-                          " -Wall -Wextra -Werror -I" + SSG_SOURCE_DIR + " -I" +
-                          (Dir / "gen").string();
+    std::string command = std::string(SSG_CXX) + " " + SSG_CXX_FLAGS + " -Wall -Wextra -Werror -I" +
+                          SSG_SOURCE_DIR + " -I" + (Dir / "gen").string();
     for (const char* f : {"SAN.cpp", "RewardPVModel.cpp", "RewardPVNodes.cpp", "Study.cpp"})
       command += " " + (Dir / "gen" / f).string();
     command += std::string(" ") + SSG_SOURCE_DIR + "/driver/main.cpp " + SSG_LIBS + " -o " +

@@ -228,10 +228,9 @@ TEST(ParserTest, LabelsRangesAndLocalValues) {
   } cases[] = {
       {"model M\nplace P\nlabel L P == 0",
        "expected '=' after the name of label 'L' (label L = <condition>), found 'P'", 3, 9},
-      {"model M\nplace P\nlabel = P == 0",
-       "expected the name of a label, found '='", 3, 7},
-      {"model M\nplace label", "'label' is a reserved word and cannot be used as the name of a place",
-       2, 7},
+      {"model M\nplace P\nlabel = P == 0", "expected the name of a label, found '='", 3, 7},
+      {"model M\nplace label",
+       "'label' is a reserved word and cannot be used as the name of a place", 2, 7},
       {"model M\nplace P in 0 5", "expected '..' in the range of place 'P' (as in 0..5), found '5'",
        2, 14},
       {"model M\nplace P = 1 in", "expected an expression, found the end of the file", 2, 15},

@@ -14,8 +14,8 @@
 #include "model/StateLabels.h"
 #include "ssg/ProgressReport.h"
 #include "ssg/RecordWriter.h"
-#include "ssg/StateColumns.h"
 #include "ssg/StaWriter.h"
+#include "ssg/StateColumns.h"
 #include "ssg/StateSpaceGen.h"
 #include "tests/ssg/GenHarness.h"
 #include "tests/ssg/SmallModels.h"
@@ -281,8 +281,7 @@ TEST(StaWriterTest, LabelsThatMisreadTheVectorEndTheRun) {
   ScratchDir dir;
   const StateLabels labels(2, TwoPlaceLabelNames, 2, TwoPlaceNames, TwoPlaceLabels);
   const std::string file = dir.file("t.sta");
-  EXPECT_EXIT(StaWriter(StateColumns::Of(model), file.c_str(), &labels),
-              testing::ExitedWithCode(1),
+  EXPECT_EXIT(StaWriter(StateColumns::Of(model), file.c_str(), &labels), testing::ExitedWithCode(1),
               "Error: the labels of the model read place A, which is not where they expect it");
   EXPECT_FALSE(std::filesystem::exists(file));
 }
