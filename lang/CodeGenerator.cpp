@@ -465,7 +465,7 @@ std::string CodeGenerator::globalChecks() const {
     s += "    const long long tokens = " + Bare(emit(*p.initial, wide)) + ";\n";
     s += "    if (low < 0 || high > 32767 || low > high) {\n";
     s += "      std::cerr << " + Quote(m.name + ": the range of place " + p.name + " is ") +
-         " << low << \"..\" << high << \" (\"" + shown +
+         R"( << low << ".." << high << " (")" + shown +
          R"( << "), " << (low > high ? "which is empty" : "but a place holds 0 to 32767 tokens"))" +
          " << std::endl;\n";
     s += "      std::exit(1);\n    }\n";
