@@ -576,8 +576,8 @@ void CodeGenerator::emitStatements(std::string& out, const std::vector<StmtPtr>&
       const char* type = st->value->type == ValueType::Bool  ? "bool"
                          : st->value->type == ValueType::Int ? "long long"
                                                              : "double";
-      out += Indent(indent) + "const " + type + " V_" + st->target.resolved + " = " +
-             Bare(emit(*st->value, wide)) + ";\n";
+      out += Indent(indent) + "[[maybe_unused]] const " + type + " V_" + st->target.resolved +
+             " = " + Bare(emit(*st->value, wide)) + ";\n";
       continue;
     }
     if (st->kind == StmtKind::If) {

@@ -44,9 +44,10 @@ place Up = K in 0..K, Down in 0..K, Spare in 0..K - 2
 // local value keeps the number that was working.
 activity Fail exponential(0.5 * Up) when Up > 0 { Up -= 1; Down += 1 }
 activity Crash exponential(0.1) when Up > 0 && Down == 0 { let n = Up; Up -= n; Down += n }
-// Everything repaired: both places from the marking before the firing.
+// Everything repaired: both places from the marking before the firing
+// (the condition is not used: a local value may be unused).
 activity RepairAll exponential(1) when Down == K {
-  let d = Down; let u = Up
+  let d = Down; let u = Up; let unused = d > u
   Down -= d; Up += d + u
 }
 // Outside Spare's range in passing only: it ends where it was.
@@ -56,7 +57,9 @@ activity Overflow exponential(1) when F == 1 && Down > 0 { Spare += 2 }
 
 label Failed = Up == 0
 label Full = Down == K
-label Mixed = Up > 0 && Down > 0
+// Up > 0 && Down > 0, as Up + Down = K; the definition is used twice.
+let Working = Up
+label Mixed = Working > 0 && Working < K
 
 reward Avail instant at T, T * 3600, 1 rate Up
 reward Accumulated interval 0..T, T..2 * T rate Down
