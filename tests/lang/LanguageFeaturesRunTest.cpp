@@ -39,6 +39,8 @@ study {
   F = 0, 0, 1
 }
 place Up = K in 0..K, Down in 0..K, Spare in 0..K - 2
+// Never changed: its initial marking must lie in its range (-O i:F:2).
+place Extra = F in 0..1
 
 // One failure at a time, or a crash of every working machine at once: the
 // local value keeps the number that was working.
@@ -164,15 +166,17 @@ TEST_F(LanguageFeaturesRunTest, LabelsAndLocalValuesGiveTheDerivedChain) {
     std::istringstream sta(ReadFile(Dir / (name + ".sta")));
     std::string line;
     ASSERT_TRUE(std::getline(sta, line));
-    EXPECT_EQ(line, "(Up,Down,Spare,label(Failed),label(Full),label(Mixed))");
+    EXPECT_EQ(line, "(Up,Down,Spare,Extra,label(Failed),label(Full),label(Mixed))");
     std::vector<Marking> markings;
     for (int n = 1; std::getline(sta, line); n++) {
-      int number = 0, up = -1, down = -1, spare = -1, failed = -1, full = -1, mixed = -1;
-      ASSERT_EQ(std::sscanf(line.c_str(), "%d:(%d,%d,%d,%d,%d,%d)", &number, &up, &down, &spare,
-                            &failed, &full, &mixed),
-                7)
+      int number = 0, up = -1, down = -1, spare = -1, extra = -1, failed = -1, full = -1,
+          mixed = -1;
+      ASSERT_EQ(std::sscanf(line.c_str(), "%d:(%d,%d,%d,%d,%d,%d,%d)", &number, &up, &down, &spare,
+                            &extra, &failed, &full, &mixed),
+                8)
           << line;
       EXPECT_EQ(number, n);
+      EXPECT_EQ(extra, 0) << line;
       EXPECT_EQ(failed, up == 0 ? 1 : 0) << line;
       EXPECT_EQ(full, down == K ? 1 : 0) << line;
       EXPECT_EQ(mixed, up > 0 && down > 0 ? 1 : 0) << line;
@@ -270,6 +274,8 @@ TEST_F(LanguageFeaturesRunTest, BadTimesRangesAndFiringsEndTheRun) {
        "Features: interval 0..0 of reward Accumulated (T = 0) must start at 0 or later and end "
        "after it starts\n"},
       {0, "i:K:1", "Features: the range of place Spare is 0..-1 (K = 1), which is empty\n"},
+      {0, "i:F:2",
+       "Features: the initial marking of place Extra is 2 (F = 2), outside its range 0..1\n"},
       {0, "i:K:40000",
        "Features: the initial marking of place Up is 40000 (K = 40000), but a place holds 0 to "
        "32767 tokens\n"},
