@@ -42,6 +42,8 @@ void StatementPlaces(const std::vector<StmtPtr>& statements, std::vector<int>& s
       AddOnce(slots, s->place);
       AddOnce(affected, s->place);
       PlacesRead(s->value.get(), slots);
+    } else if (s->kind == StmtKind::Let) {
+      PlacesRead(s->value.get(), slots);
     } else {
       PlacesRead(s->condition.get(), slots);
       StatementPlaces(s->thenBody, slots, affected);
@@ -78,6 +80,7 @@ std::optional<ModelDescription> Checker::check(const std::vector<DeclPtr>& decla
   checkGroups();
   checkDistributions();
   checkRewards();
+  checkLabels();
   checkRequirements(declarations);
   if (Diags.hasErrors())
     return std::nullopt;
@@ -148,6 +151,10 @@ void Checker::declareNames(const std::vector<DeclPtr>& declarations) {
       s.kind = SymbolKind::Reward;
       s.index = static_cast<int>(Rewards.size());
       break;
+    case DeclKind::Label:
+      s.kind = SymbolKind::Label;
+      s.index = static_cast<int>(Labels.size());
+      break;
     default:
       continue;
     }
@@ -178,6 +185,9 @@ void Checker::declareNames(const std::vector<DeclPtr>& declarations) {
       break;
     case DeclKind::Reward:
       Rewards.push_back(d.get());
+      break;
+    case DeclKind::Label:
+      Labels.push_back(d.get());
       break;
     default:
       break;
@@ -498,8 +508,46 @@ void Checker::checkPlaces() {
     } else {
       p.initial = MakeLiteral(Value::Int(0), d->name.location);
     }
+    if (d->from && d->to)
+      checkPlaceRange(*d, p);
     Model.places.push_back(std::move(p));
   }
+}
+
+void Checker::checkPlaceRange(Decl& d, PlaceDescription& p) {
+  const std::string role = "the range of place '" + p.name + "'";
+  ExpressionContext context{role, false, true, false};
+  bool ok = Expressions.expectNumber(*d.from, context, role, true);
+  ok = Expressions.expectNumber(*d.to, context, role, true) && ok;
+  p.low = d.from->clone();
+  p.high = d.to->clone();
+  if (!ok)
+    return;
+  // Bounds known when compiling are checked now, the others by the model
+  // executable before it explores anything.
+  const std::optional<Value> low = Evaluator::Fold(*p.low);
+  const std::optional<Value> high = Evaluator::Fold(*p.high);
+  const std::string shown = (low ? low->toString() : Unparse(*p.low)) + ".." +
+                            (high ? high->toString() : Unparse(*p.high));
+  for (const auto& [bound, e] : {std::pair{low, p.low.get()}, std::pair{high, p.high.get()}}) {
+    if (bound && (bound->integer < 0 || bound->integer > MaxMarking)) {
+      Diags.error(e->start(), role + " is " + shown + ", but a place holds 0 to " +
+                                  std::to_string(MaxMarking) + " tokens");
+      return;
+    }
+  }
+  if (low && high && low->integer > high->integer) {
+    Diags.error(p.low->start(), role + " is " + shown +
+                                    ", which is empty: its first value is larger than its last");
+    return;
+  }
+  const std::optional<Value> initial = Evaluator::Fold(*p.initial);
+  if (!initial || initial->type != ValueType::Int)
+    return;
+  if ((low && initial->integer < low->integer) || (high && initial->integer > high->integer))
+    Diags.error(d.value ? d.value->start() : d.name.location,
+                "the initial marking of place '" + p.name + "' is " + initial->toString() +
+                    ", outside its range " + shown);
 }
 
 void Checker::checkPositive(const Expr& e, const std::string& role, bool allowZero) {
@@ -512,19 +560,74 @@ void Checker::checkPositive(const Expr& e, const std::string& role, bool allowZe
                                (allowZero ? "0 or more" : "positive"));
 }
 
-void Checker::checkEffect(std::vector<StmtPtr>& statements, const std::string& activity) {
+void Checker::checkLocal(Stmt& s, const std::string& activity,
+                         std::vector<ExpressionChecker::LocalValue>& locals) {
+  const std::string& name = s.target.resolved;
+  ExpressionChecker::LocalValue local;
+  local.name = name;
+  local.location = s.target.location;
+  const std::string role = "local value '" + name + "' of activity '" + activity + "'";
+  ExpressionContext context{role, true, true, false};
+  local.type = Expressions.check(*s.value, context);
+  if (const Symbol* sym = Symbols.find(name)) {
+    Diags.error(s.target.location,
+                "'" + name + "' is already declared, as " + SymbolWords(sym->kind));
+    Diags.note(sym->location, "'" + name + "' is first declared here");
+    return;
+  }
+  for (const ExpressionChecker::LocalValue& other : locals) {
+    if (other.name == name) {
+      Diags.error(s.target.location, "local value '" + name +
+                                         "' is already defined in the effect of activity '" +
+                                         activity + "'");
+      Diags.note(other.location, "'" + name + "' is first defined here");
+      return;
+    }
+  }
+  s.local = static_cast<int>(locals.size());
+  locals.push_back(std::move(local));
+}
+
+void Checker::checkEffect(std::vector<StmtPtr>& statements, const std::string& activity,
+                          std::vector<ExpressionChecker::LocalValue>& locals, bool topLevel) {
+  const Stmt* firstStatement = nullptr;
   for (StmtPtr& s : statements) {
+    if (s->kind == StmtKind::Let) {
+      if (!topLevel) {
+        Diags.error(s->location, "a local value ('let " + s->target.resolved +
+                                     "') cannot be inside 'if': write it before the effect's "
+                                     "statements, where it is computed from the marking before "
+                                     "the firing");
+      } else if (firstStatement != nullptr) {
+        Diags.error(s->location, "local value '" + s->target.resolved +
+                                     "' is defined after a statement of the effect; write every "
+                                     "'let' first: local values are computed from the marking "
+                                     "before the firing");
+        Diags.note(firstStatement->location, "the effect's first statement is here");
+      }
+      checkLocal(*s, activity, locals);
+      continue;
+    }
+    if (firstStatement == nullptr)
+      firstStatement = s.get();
     if (s->kind == StmtKind::If) {
       ExpressionContext context{"the condition of an 'if' in activity '" + activity + "'", true,
                                 true, false};
       Expressions.expectCondition(*s->condition, context, "the condition of 'if'");
-      checkEffect(s->thenBody, activity);
-      checkEffect(s->elseBody, activity);
+      checkEffect(s->thenBody, activity, locals, false);
+      checkEffect(s->elseBody, activity, locals, false);
       continue;
     }
     const std::string& target = s->target.resolved;
     const Symbol* sym = Symbols.find(target);
-    if (sym == nullptr) {
+    const bool local =
+        sym == nullptr &&
+        std::any_of(locals.begin(), locals.end(), [&](const auto& v) { return v.name == target; });
+    if (local) {
+      Diags.error(s->target.location, "cannot assign to local value '" + target +
+                                          "': it keeps the value computed before the firing; "
+                                          "only places can be assigned");
+    } else if (sym == nullptr) {
       std::string close = Symbols.suggest(target, {SymbolKind::Place});
       Diags.error(s->target.location,
                   "unknown place '" + target + "'" +
@@ -618,7 +721,10 @@ void Checker::checkActivities() {
   for (size_t i = 0; i < Activities.size(); i++) {
     Decl* d = Activities[i];
     ActivityDescription& a = Model.activities[i];
-    checkEffect(d->effect, a.name);
+    std::vector<ExpressionChecker::LocalValue> locals;
+    Expressions.setLocals(&locals);
+    checkEffect(d->effect, a.name, locals, true);
+    Expressions.setLocals(nullptr);
     if (!d->hasEffect || !Assigns(d->effect)) {
       Diags.error(d->name.location,
                   "activity '" + a.name + "' has no effect: firing it would change no place");
@@ -712,36 +818,49 @@ void Checker::checkRewards() {
     case RewardTime::Steady:
       r.start.push_back(0.0);
       r.stop.push_back(1.0);
+      r.startAt.push_back(nullptr);
+      r.stopAt.push_back(nullptr);
       break;
     case RewardTime::Instant:
       for (const ExprPtr& t : d->times) {
-        std::optional<Value> v = constant(*t, "a time point" + of, ValueType::Real);
-        if (!v)
+        ExprPtr runtime;
+        bool ok = true;
+        std::optional<double> x = checkTime(*t, "a time point" + of, runtime, ok);
+        if (!ok)
           continue;
-        const double x = v->asReal();
-        if (!std::isfinite(x) || x < 0) {
-          Diags.error(t->start(), "time point " + v->toString() + of + " must be 0 or more");
+        if (x && (!std::isfinite(*x) || *x < 0)) {
+          Diags.error(t->start(),
+                      "time point " + Evaluator::Fold(*t)->toString() + of + " must be 0 or more");
           continue;
         }
-        r.start.push_back(x);
-        r.stop.push_back(x);
+        r.start.push_back(x.value_or(0.0));
+        r.stop.push_back(x.value_or(0.0));
+        r.startAt.push_back(runtime ? runtime->clone() : nullptr);
+        r.stopAt.push_back(std::move(runtime));
       }
       break;
     case RewardTime::Interval:
     case RewardTime::AverageInterval:
       for (const auto& [from, to] : d->intervals) {
-        std::optional<Value> a = constant(*from, "the start of an interval" + of, ValueType::Real);
-        std::optional<Value> b = constant(*to, "the end of an interval" + of, ValueType::Real);
-        if (!a || !b)
+        ExprPtr runtimeFrom, runtimeTo;
+        bool ok = true;
+        std::optional<double> x =
+            checkTime(*from, "the start of an interval" + of, runtimeFrom, ok);
+        std::optional<double> y = checkTime(*to, "the end of an interval" + of, runtimeTo, ok);
+        if (!ok)
           continue;
-        const double x = a->asReal(), y = b->asReal();
-        if (!std::isfinite(x) || !std::isfinite(y) || x < 0 || !(x < y)) {
-          Diags.error(from->start(), "interval " + a->toString() + ".." + b->toString() + of +
+        if ((x && (!std::isfinite(*x) || *x < 0)) || (y && !(std::isfinite(*y) && *y > 0)) ||
+            (x && y && !(*x < *y))) {
+          const std::string a = x ? Evaluator::Fold(*from)->toString() : Unparse(*from);
+          const std::string b = y ? Evaluator::Fold(*to)->toString() : Unparse(*to);
+          Diags.error(from->start(), "interval " + a + ".." + b + of +
                                          " must start at 0 or later and end after it starts");
           continue;
         }
-        r.start.push_back(x);
-        r.stop.push_back(y);
+        r.start.push_back(x.value_or(0.0));
+        r.stop.push_back(y.value_or(0.0));
+        r.startAt.push_back(std::move(runtimeFrom));
+        r.stopAt.push_back(std::move(runtimeTo));
       }
       break;
     }
@@ -838,6 +957,47 @@ void Checker::checkRewards() {
       walk(r.rate.get());
     }
     Model.rewards.push_back(std::move(r));
+  }
+}
+
+std::optional<double> Checker::checkTime(Expr& e, const std::string& role, ExprPtr& runtime,
+                                         bool& ok) {
+  ExpressionContext context{role, false, true, false};
+  if (!Expressions.expectNumber(e, context, role)) {
+    ok = false;
+    return std::nullopt;
+  }
+  if (ExpressionChecker::FirstRead(e, SymbolKind::Global) != nullptr) {
+    runtime = e.clone();
+    return std::nullopt;
+  }
+  ValueSource nothing;
+  Evaluator evaluator(nothing);
+  std::optional<Value> v = evaluator.evaluate(e);
+  if (!v) {
+    Diags.error(e.start(), role + " cannot be computed: " + evaluator.error());
+    ok = false;
+    return std::nullopt;
+  }
+  return v->asReal();
+}
+
+void Checker::checkLabels() {
+  for (Decl* d : Labels) {
+    LabelDescription l;
+    l.name = d->name.resolved;
+    l.location = d->name.location;
+    if (l.name == "init" || l.name == "deadlock")
+      Diags.error(d->name.location,
+                  "every chain has a label '" + l.name + "' (" +
+                      (l.name == "init" ? "the initial state"
+                                        : "the states without a transition to another state") +
+                      "); give this label another name");
+    l.condition = d->value->clone();
+    const std::string role = "label '" + l.name + "'";
+    ExpressionContext context{role, true, true, false};
+    Expressions.expectCondition(*l.condition, context, "the condition of " + role);
+    Model.labels.push_back(std::move(l));
   }
 }
 

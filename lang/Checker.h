@@ -35,7 +35,13 @@ namespace lang {
 //  - reward variables without rate or impulse, a second rate, two impulses
 //    for one activity, rate(...) of an activity without a rate, time points
 //    that are not constant, negative or in the wrong order;
-//  - requirements that read places or can never hold.
+//  - requirements that read places or can never hold;
+//  - labels that are not conditions, or take the name of a label every
+//    chain has (init, deadlock);
+//  - local values of an effect (let) that are not written first, are
+//    inside an 'if', take a declared name or are assigned to;
+//  - place ranges that are not whole numbers over constants and globals,
+//    leave 0..32767, are empty, or do not hold the initial marking.
 class Checker {
 public:
   // Places hold signed 16-bit markings; a marking is never negative.
@@ -55,7 +61,7 @@ private:
   ExpressionChecker Expressions;
   ModelDescription Model;
   // Declarations of each kind in order, parallel to the description's lists.
-  std::vector<Decl*> Globals, Places, Activities, Groups, Rewards;
+  std::vector<Decl*> Globals, Places, Activities, Groups, Rewards, Labels;
   std::vector<std::optional<Value>> Defaults;
 
   bool checkModelDeclaration(const std::vector<DeclPtr>& declarations);
@@ -66,9 +72,19 @@ private:
   void checkDefinitions(const std::vector<DeclPtr>& declarations);
   void checkPlaces();
   void checkActivities();
-  void checkEffect(std::vector<StmtPtr>& statements, const std::string& activity);
+  // `locals` collects the effect's local values; `topLevel` is false inside
+  // an 'if'.
+  void checkEffect(std::vector<StmtPtr>& statements, const std::string& activity,
+                   std::vector<ExpressionChecker::LocalValue>& locals, bool topLevel);
+  void checkLocal(Stmt& s, const std::string& activity,
+                  std::vector<ExpressionChecker::LocalValue>& locals);
+  void checkPlaceRange(Decl& d, PlaceDescription& p);
+  // A time point of a reward variable: its constant value, or, when it
+  // reads global variables, nothing with `runtime` set to the expression.
+  std::optional<double> checkTime(Expr& e, const std::string& role, ExprPtr& runtime, bool& ok);
   void checkGroups();
   void checkRewards();
+  void checkLabels();
   void checkRequirements(const std::vector<DeclPtr>& declarations);
   void checkDistributions();
 

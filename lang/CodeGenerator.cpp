@@ -253,8 +253,9 @@ std::string CodeGenerator::emitNode(const Expr& e, const EmitContext& context,
                  : IntLiteral(e.literal.integer);
     return RealLiteral(e.literal.real);
   case ExprKind::Name: {
-    std::string text =
-        e.symbol == SymbolKind::Place ? context.place(e.index) : "G_" + Model.globals[e.index].name;
+    std::string text = e.symbol == SymbolKind::Place   ? context.place(e.index)
+                       : e.symbol == SymbolKind::Local ? "V_" + e.name.resolved
+                                                       : "G_" + Model.globals[e.index].name;
     if (context.wide && e.type == ValueType::Int)
       return "static_cast<long long>(" + text + ")";
     return text;
@@ -392,6 +393,12 @@ std::string CodeGenerator::sanHeader() const {
        "  // run with a message when a requirement fails or an initial marking\n"
        "  // does not fit a place.\n";
   h += "  " + sanClass() + "();\n  ~" + sanClass() + "() override;\n";
+  if (!m.labels.empty()) {
+    h += "  // The labels:";
+    for (const LabelDescription& l : m.labels)
+      h += " " + l.name;
+    h += ".\n  const StateLabels* Labels() const override;\n";
+  }
   h += "  " + sanClass() + "(const " + sanClass() + "&) = delete;\n";
   h += "  " + sanClass() + "& operator=(const " + sanClass() + "&) = delete;\n};\n\n#endif\n";
   return h;
@@ -404,9 +411,11 @@ std::string CodeGenerator::globalChecks() const {
   wide.place = [](int) { return std::string("0"); };
   wide.rate = [](int, const EmitContext&) { return std::string("0.0"); };
   wide.wide = true;
-  auto values = [&](const Expr& e) {
+  auto valuesOf = [&](std::initializer_list<const Expr*> exprs) {
     std::vector<int> read;
-    GlobalsRead(e, read);
+    for (const Expr* e : exprs)
+      if (e != nullptr)
+        GlobalsRead(*e, read);
     std::string text;
     for (size_t i = 0; i < read.size(); i++) {
       const GlobalDescription& g = m.globals[read[i]];
@@ -415,6 +424,7 @@ std::string CodeGenerator::globalChecks() const {
     }
     return text;
   };
+  auto values = [&](const Expr& e) { return valuesOf({&e}); };
   for (const RequirementDescription& r : m.requirements) {
     if (IsConstant(*r.condition))
       continue;
@@ -446,12 +456,130 @@ std::string CodeGenerator::globalChecks() const {
          " << \"); an Erlang activity has 1 to 32767\" << std::endl;\n";
     s += "      std::exit(1);\n    }\n  }\n";
   }
+  for (const PlaceDescription& p : m.places) {
+    if (!p.low || (IsConstant(*p.low) && IsConstant(*p.high) && IsConstant(*p.initial)))
+      continue;
+    const std::string shown = valuesOf({p.low.get(), p.high.get(), p.initial.get()});
+    s += "  {\n    const long long low = " + Bare(emit(*p.low, wide)) + ";\n";
+    s += "    const long long high = " + Bare(emit(*p.high, wide)) + ";\n";
+    s += "    const long long tokens = " + Bare(emit(*p.initial, wide)) + ";\n";
+    s += "    if (low < 0 || high > 32767 || low > high) {\n";
+    s += "      std::cerr << " + Quote(m.name + ": the range of place " + p.name + " is ") +
+         R"( << low << ".." << high << " (")" + shown +
+         R"( << "), " << (low > high ? "which is empty" : "but a place holds 0 to 32767 tokens"))" +
+         " << std::endl;\n";
+    s += "      std::exit(1);\n    }\n";
+    s += "    if (tokens < low || tokens > high) {\n";
+    s += "      std::cerr << " +
+         Quote(m.name + ": the initial marking of place " + p.name + " is ") +
+         " << tokens << \" (\"" + shown +
+         " << \"), outside its range \" << low << \"..\" << high << std::endl;\n";
+    s += "      std::exit(1);\n    }\n  }\n";
+  }
+  for (const RewardDescription& r : m.rewards) {
+    for (size_t j = 0; j < r.start.size(); j++) {
+      const Expr* from = r.startAt[j].get();
+      const Expr* to = r.stopAt[j].get();
+      if (from == nullptr && to == nullptr)
+        continue;
+      auto time = [&](const Expr* e, double constant) {
+        return e != nullptr ? "static_cast<double>(" + Bare(emit(*e, wide)) + ")"
+                            : RealLiteral(constant);
+      };
+      const std::string shown = valuesOf({from, to});
+      if (r.time == RewardTime::Instant) {
+        s += "  {\n    const double t = " + time(from, r.start[j]) + ";\n";
+        s += "    if (!(std::isfinite(t) && t >= 0)) {\n";
+        s += "      std::cerr << " + Quote(m.name + ": time point ") + " << t << " +
+             Quote(" of reward " + r.name + " (") + shown +
+             " << \") must be 0 or more\" << std::endl;\n";
+      } else {
+        s += "  {\n    const double start = " + time(from, r.start[j]) + ";\n";
+        s += "    const double stop = " + time(to, r.stop[j]) + ";\n";
+        s += "    if (!(std::isfinite(start) && std::isfinite(stop) && start >= 0 && start < "
+             "stop)) {\n";
+        s += "      std::cerr << " + Quote(m.name + ": interval ") +
+             " << start << \"..\" << stop << " + Quote(" of reward " + r.name + " (") + shown +
+             " << \") must start at 0 or later and end after it starts\" << std::endl;\n";
+      }
+      s += "      std::exit(1);\n    }\n  }\n";
+    }
+  }
+  return s;
+}
+
+std::string CodeGenerator::rangeChecks(const ActivityDescription& a) const {
+  EmitContext wide;
+  wide.place = [](int) { return std::string("0"); };
+  wide.rate = [](int, const EmitContext&) { return std::string("0.0"); };
+  wide.wide = true;
+  std::string s;
+  for (int p : a.affected) {
+    const PlaceDescription& place = Model.places[p];
+    if (!place.low)
+      continue;
+    if (s.empty())
+      s += "  // The declared ranges of the places the firing changed.\n";
+    const std::string low = Bare(emit(*place.low, wide));
+    const std::string high = Bare(emit(*place.high, wide));
+    const std::string mark = "*M_" + place.name;
+    s += "  if (" + mark + " < " + low + " || " + mark + " > " + high + ")\n";
+    s += "    MarkingOutsideRange(ActionName, " + Quote(place.name) + ", " + mark + ", " + low +
+         ", " + high + ");\n";
+  }
+  return s;
+}
+
+std::string CodeGenerator::labelFunctions() const {
+  const ModelDescription& m = Model;
+  if (m.labels.empty())
+    return "";
+  EmitContext c;
+  c.place = [](int p) { return "StateLabels::Marking(state, " + std::to_string(p) + ")"; };
+  c.rate = [](int, const EmitContext&) { return std::string("0.0"); };
+  std::string s = "\n// The labels, on a stored state vector: place i is the 16-bit marking at\n"
+                  "// offset 2 * i.\n"
+                  "bool LabelHolds(int label, [[maybe_unused]] const char* state) {\n"
+                  "  switch (label) {\n";
+  for (size_t k = 0; k < m.labels.size(); k++) {
+    std::string prelude;
+    const std::string value = Bare(emitPure(*m.labels[k].condition, c, prelude));
+    s += "  case " + std::to_string(k) + ": { // " + m.labels[k].name + "\n";
+    std::string indented;
+    for (char ch : prelude) {
+      if (indented.empty() || indented.back() == '\n')
+        indented += "  ";
+      indented += ch;
+    }
+    s += indented + "    return " + value + ";\n  }\n";
+  }
+  s += "  default:\n    return false;\n  }\n}\n\n";
+  s += "const char* const LabelNames[" + std::to_string(m.labels.size()) + "] = {";
+  for (size_t k = 0; k < m.labels.size(); k++)
+    s += (k ? ", " : "") + Quote(m.labels[k].name);
+  s += "};\n";
+  s += "const char* const LabelPlaces[" + std::to_string(m.places.size()) + "] = {";
+  for (size_t i = 0; i < m.places.size(); i++)
+    s += (i ? ", " : "") + Quote(m.places[i].name);
+  s += "};\n";
   return s;
 }
 
 void CodeGenerator::emitStatements(std::string& out, const std::vector<StmtPtr>& statements,
                                    const EmitContext& context, int indent) const {
   for (const StmtPtr& st : statements) {
+    if (st->kind == StmtKind::Let) {
+      // A local value, computed before any place changes; whole numbers in
+      // 64 bits.
+      EmitContext wide = context;
+      wide.wide = true;
+      const char* type = st->value->type == ValueType::Bool  ? "bool"
+                         : st->value->type == ValueType::Int ? "long long"
+                                                             : "double";
+      out += Indent(indent) + "[[maybe_unused]] const " + type + " V_" + st->target.resolved +
+             " = " + Bare(emit(*st->value, wide)) + ";\n";
+      continue;
+    }
     if (st->kind == StmtKind::If) {
       out += Indent(indent) + "if (" + Bare(emit(*st->condition, context)) + ") {\n";
       emitStatements(out, st->thenBody, context, indent + 1);
@@ -479,9 +607,11 @@ std::string CodeGenerator::sanSource() const {
   const EmitContext ctx = activityContext();
   std::string s = banner("the stochastic activity network");
   s += "#include \"SAN.h\"\n\n#include <cmath>\n#include <cstdlib>\n#include <iostream>\n\n"
-       "#include \"model/StandardErrors.h\"\n\n"
-       "#include \"distributions/DistributionDefinition.h\"\n\nnamespace {\n\n";
+       "#include \"model/StandardErrors.h\"\n" +
+       std::string(m.labels.empty() ? "" : "#include \"model/StateLabels.h\"\n") +
+       "\n#include \"distributions/DistributionDefinition.h\"\n\nnamespace {\n\n";
   s += Helpers;
+  s += labelFunctions();
   const std::string checks = globalChecks();
   if (!checks.empty())
     s += "\n// Requirements, initial markings and phases that read global variables,\n"
@@ -543,6 +673,7 @@ std::string CodeGenerator::sanSource() const {
            emit(*a.phases, ctx) + ");\n}\n\n";
     s += "BaseActionClass* " + q + "Fire() {\n";
     emitStatements(s, a.effect, ctx, 1);
+    s += rangeChecks(a);
     s += "  return this;\n}\n\n";
     s += "void " + q + "LinkVariables() {\n";
     for (int p : a.slots)
@@ -630,6 +761,10 @@ std::string CodeGenerator::sanSource() const {
   s += "}\n\n" + cls + "::~" + cls +
        "() {\n"
        "  for (int i = 0; i < numSVs - numReadOnlyPlaces; i++)\n    delete Places[i];\n}\n";
+  if (!m.labels.empty())
+    s += "\nconst StateLabels* " + cls + "::Labels() const {\n  static const StateLabels labels(" +
+         std::to_string(m.labels.size()) + ", LabelNames, " + std::to_string(m.places.size()) +
+         ", LabelPlaces, LabelHolds);\n  return &labels;\n}\n";
   return s;
 }
 
@@ -772,8 +907,29 @@ std::string CodeGenerator::nodesSource() const {
       return t;
     };
     const std::string count = std::to_string(r.start.size());
-    s += "  static const double start[" + count + "] = {" + times(r.start) + "};\n";
-    s += "  static const double stop[" + count + "] = {" + times(r.stop) + "};\n";
+    bool perExperiment = false;
+    for (size_t j = 0; j < r.start.size(); j++)
+      perExperiment = perExperiment || r.startAt[j] || r.stopAt[j];
+    if (!perExperiment) {
+      s += "  static const double start[" + count + "] = {" + times(r.start) + "};\n";
+      s += "  static const double stop[" + count + "] = {" + times(r.stop) + "};\n";
+    } else {
+      // Times that read global variables, computed for this experiment
+      // (the model's constructor has checked them).
+      EmitContext wide;
+      wide.place = [](int) { return std::string("0"); };
+      wide.rate = [](int, const EmitContext&) { return std::string("0.0"); };
+      wide.wide = true;
+      auto computed = [&](const std::vector<double>& v, const std::vector<ExprPtr>& at) {
+        std::string t;
+        for (size_t j = 0; j < v.size(); j++)
+          t += (j ? ", " : "") + (at[j] ? "static_cast<double>(" + Bare(emit(*at[j], wide)) + ")"
+                                        : RealLiteral(v[j]));
+        return t;
+      };
+      s += "  const double start[" + count + "] = {" + computed(r.start, r.startAt) + "};\n";
+      s += "  const double stop[" + count + "] = {" + computed(r.stop, r.stopAt) + "};\n";
+    }
     s += "  Initialize(" + Quote(r.name) + ", " + RewardTypeName(r.time) + ", " + count +
          ", start, stop, timeIndex, " + std::to_string(r.impulses.size()) + ", 1, " +
          std::to_string(r.placesRead.size()) + ");\n";

@@ -37,8 +37,8 @@ struct GeneratedFile {
 // reads and its affecting arcs the places its effect assigns, so the
 // framework's lists are right by construction. Model names reach C++ only
 // with a prefix (G_ global, P_ place, M_ cached marking, A_ activity, Grp_
-// group) or a suffix (<Name>Activity), so no name of a model can clash with
-// a C++ keyword or a framework member.
+// group, V_ local value of an effect, L_ definition computed once) or a suffix (<Name>Activity), so
+// no name of a model can clash with a C++ keyword or a framework member.
 class CodeGenerator {
 public:
   static const std::vector<std::string>& FileNames();
@@ -86,6 +86,11 @@ private:
   std::string banner(const std::string& what) const;
   std::string sanClass() const { return Model.name + "SAN"; }
   std::string globalChecks() const;
+  // The checks of the declared ranges of the places `a` changes, at the end
+  // of its Fire.
+  std::string rangeChecks(const ActivityDescription& a) const;
+  // LabelHolds, LabelNames and LabelPlaces of a model with labels.
+  std::string labelFunctions() const;
   void emitStatements(std::string& out, const std::vector<StmtPtr>& statements,
                       const EmitContext& context, int indent) const;
   EmitContext activityContext() const;

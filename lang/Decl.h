@@ -15,7 +15,7 @@ enum class DeclKind {
   Model,    // model Name
   Global,   // global type Name [= value]
   Study,    // study { entries }
-  Place,    // place Name [= value]
+  Place,    // place Name [= value] [in from..to]
   Let,      // let Name = value
   Table,    // let Name[from..to] = values
   Activity, // activity Name timing clauses [{ effect }]
@@ -23,6 +23,7 @@ enum class DeclKind {
   Reward,   // reward Name time clauses
   Require,  // require value
   For,      // for variable in from..to { body }
+  Label,    // label Name = value
 };
 
 enum class Timing { None, Exponential, Deterministic, Erlang, Instantaneous };
@@ -61,12 +62,13 @@ struct Decl {
   SourceLocation location; // of the keyword
   NameTemplate name;
 
-  // Global: type; Global, Place, Let, Require: value.
+  // Global: type; Global, Place, Let, Require, Label: value.
   std::string typeName;
   SourceLocation typeLocation;
   ExprPtr value;
 
-  // Table and For: from..to; Table: values.
+  // Table and For: from..to; Place: its declared range from..to (both null
+  // when it has none); Table: values.
   ExprPtr from;
   ExprPtr to;
   std::vector<ExprPtr> values;

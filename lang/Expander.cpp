@@ -244,7 +244,7 @@ void Expander::copyStatements(const std::vector<StmtPtr>& from, const Bindings& 
     c->kind = s->kind;
     c->location = mark(s->location, in);
     c->op = s->op;
-    if (s->kind == StmtKind::Assign)
+    if (s->kind == StmtKind::Assign || s->kind == StmtKind::Let)
       c->target = resolve(s->target, bindings, in);
     c->value = copy(s->value.get(), bindings, in);
     c->condition = copy(s->condition.get(), bindings, in);

@@ -145,10 +145,31 @@ bool ExpressionChecker::inlineDefinition(Expr& e, const Expr& definition, long l
 ValueType ExpressionChecker::name(Expr& e, const ExpressionContext& context) {
   const std::string n = e.name.resolved;
   const Symbol* s = Symbols.find(n);
+  if (s == nullptr && Locals != nullptr) {
+    for (std::size_t i = 0; i < Locals->size(); i++) {
+      if ((*Locals)[i].name != n)
+        continue;
+      e.symbol = SymbolKind::Local;
+      e.index = static_cast<int>(i);
+      return (*Locals)[i].type; // Error after its own message
+    }
+  }
   if (s == nullptr) {
-    Diags.error(e.location, "unknown name '" + n + "'" +
-                                didYouMean(n, {SymbolKind::Global, SymbolKind::Place,
-                                               SymbolKind::Let, SymbolKind::Table}));
+    std::string suggestion =
+        didYouMean(n, {SymbolKind::Global, SymbolKind::Place, SymbolKind::Let, SymbolKind::Table});
+    if (Locals != nullptr && !Locals->empty() && Diags.errorCount() < 50) {
+      // The closest of the declared name suggested and the local values.
+      std::vector<std::string> names;
+      if (!suggestion.empty())
+        names.push_back(Symbols.suggest(
+            n, {SymbolKind::Global, SymbolKind::Place, SymbolKind::Let, SymbolKind::Table}));
+      for (const LocalValue& v : *Locals)
+        names.push_back(v.name);
+      std::string close = SymbolTable::Closest(n, names);
+      if (!close.empty())
+        suggestion = "; did you mean '" + close + "'?";
+    }
+    Diags.error(e.location, "unknown name '" + n + "'" + suggestion);
     return ValueType::Error;
   }
   switch (s->kind) {

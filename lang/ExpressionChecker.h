@@ -45,7 +45,19 @@ public:
   static constexpr long long MaxInlinedNodes = 500000; // over all expressions
   static constexpr int MaxDefinitionHeight = 1000;
 
+  // A local value of an effect (let inside an activity's braces).
+  struct LocalValue {
+    std::string name;
+    ValueType type = ValueType::Error; // Error: its expression had an error
+    SourceLocation location;
+  };
+
   ExpressionChecker(const SymbolTable& symbols, Diagnostics& diagnostics);
+
+  // The local values a name may also stand for (those of the effect being
+  // checked, in order: a name resolves to its number in the list), or null
+  // outside an effect. A local value's name is never a declared name.
+  void setLocals(const std::vector<LocalValue>* locals) { Locals = locals; }
 
   // Records the checked expression of the next definition (let) in
   // declaration order; `ok` is false when it had errors (its uses then give
@@ -85,6 +97,7 @@ private:
 
   const SymbolTable& Symbols;
   Diagnostics& Diags;
+  const std::vector<LocalValue>* Locals = nullptr;
   std::vector<LetDefinition> Lets;
   std::vector<TableDefinition> Tables;
   long long InlinedNodes = 0;

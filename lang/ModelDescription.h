@@ -29,6 +29,9 @@ struct GlobalDescription {
 struct PlaceDescription {
   std::string name;
   ExprPtr initial; // a whole number over constants and globals
+  // The declared range (place P in low..high), whole numbers over constants
+  // and globals; both null when the place has none.
+  ExprPtr low, high;
   SourceLocation location;
 };
 
@@ -41,6 +44,7 @@ struct ActivityDescription {
   ExprPtr weight; // null: 1
   ExprPtr rank;   // null: 1
   ExprPtr when;   // null: always enabled
+  // The statements, the local values (Let) first.
   std::vector<StmtPtr> effect;
   // Places the activity reads or writes (its slots), in order of first use
   // (condition, rate or delay, weight, rank, effect); the places its
@@ -68,9 +72,21 @@ struct RewardDescription {
   std::string name;
   RewardTime time = RewardTime::Steady;
   std::vector<double> start, stop; // one pair per time point
-  ExprPtr rate;                    // null: no rate reward
+  // Per time point, the expressions of a start and stop that read global
+  // variables (computed per experiment; start/stop hold 0 there); null
+  // where the value is the constant in start/stop.
+  std::vector<ExprPtr> startAt, stopAt;
+  ExprPtr rate; // null: no rate reward
   std::vector<ImpulseDescription> impulses;
   std::vector<int> placesRead; // by the rate reward (also through rate(...)), in order
+};
+
+// label Name = condition: a named condition on the marking, written into
+// the .sta file.
+struct LabelDescription {
+  std::string name;
+  ExprPtr condition; // over places, constants and globals
+  SourceLocation location;
 };
 
 struct RequirementDescription {
@@ -89,6 +105,7 @@ struct ModelDescription {
   std::vector<GroupDescription> groups;
   std::vector<RewardDescription> rewards;
   std::vector<RequirementDescription> requirements;
+  std::vector<LabelDescription> labels;
   // Keeps alive what the locations of repeated text point at.
   std::shared_ptr<const std::deque<Expansion>> expansions;
 };

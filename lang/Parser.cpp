@@ -8,8 +8,9 @@ namespace lang {
 
 namespace {
 
-const char* const DeclarationKeywords[] = {"model",    "global", "study",  "place",   "let",
-                                           "activity", "group",  "reward", "require", "for"};
+const char* const DeclarationKeywords[] = {"model",   "global",   "study", "place",
+                                           "let",     "activity", "group", "reward",
+                                           "require", "for",      "label"};
 
 const char* const TypeNames[] = {"bool", "char", "short", "int", "long", "float", "double"};
 
@@ -19,7 +20,7 @@ const char* const ReservedWords[] = {
     "deterministic", "erlang",  "instantaneous", "weight", "rank",    "when",     "preselect",
     "postselect",    "rate",    "impulse",       "steady", "instant", "at",       "interval",
     "average",       "true",    "false",         "bool",   "char",    "short",    "int",
-    "long",          "float",   "double"};
+    "long",          "float",   "double",        "label"};
 
 } // namespace
 
@@ -167,9 +168,11 @@ void Parser::parseDeclaration(std::vector<DeclPtr>& out) {
     parseRequire(out);
   else if (t.isName("for"))
     parseFor(out);
+  else if (t.isName("label"))
+    parseLabel(out);
   else
     fail(t, "expected a declaration (model, global, study, place, let, activity, group, reward, "
-            "require or for), found " +
+            "require, for or label), found " +
                 Describe(t));
 }
 
@@ -302,6 +305,11 @@ void Parser::parsePlace(std::vector<DeclPtr>& out) {
     d->name = parseName("the name of a place");
     if (acceptSymbol("="))
       d->value = parseExpression();
+    if (acceptKeyword("in")) {
+      d->from = parseExpression();
+      expectSymbol("..", "in the range of place '" + d->name.spelling() + "' (as in 0..5)");
+      d->to = parseExpression();
+    }
     out.push_back(std::move(d));
   } while (acceptSymbol(","));
 }
@@ -491,6 +499,17 @@ void Parser::parseRequire(std::vector<DeclPtr>& out) {
   out.push_back(std::move(d));
 }
 
+void Parser::parseLabel(std::vector<DeclPtr>& out) {
+  auto d = std::make_unique<Decl>();
+  d->kind = DeclKind::Label;
+  d->location = next().location;
+  d->name = parseName("the name of a label");
+  expectSymbol("=", "after the name of label '" + d->name.spelling() + "' (label " +
+                        d->name.spelling() + " = <condition>)");
+  d->value = parseExpression();
+  out.push_back(std::move(d));
+}
+
 void Parser::parseFor(std::vector<DeclPtr>& out) {
   auto d = std::make_unique<Decl>();
   d->kind = DeclKind::For;
@@ -559,9 +578,20 @@ void Parser::parseStatement(std::vector<StmtPtr>& out) {
     out.push_back(std::move(s));
     return;
   }
+  if (t.isName("let")) {
+    auto s = std::make_unique<Stmt>();
+    s->kind = StmtKind::Let;
+    s->location = next().location;
+    s->target = parseName("the name of a local value");
+    expectSymbol("=", "after the name of local value '" + s->target.spelling() + "'");
+    s->value = parseExpression();
+    acceptSymbol(";");
+    out.push_back(std::move(s));
+    return;
+  }
   if (t.kind != TokenKind::Name || IsReserved(t.text))
-    fail(t, "expected an assignment to a place (Name = ..., Name += ... or Name -= ...), 'if' or "
-            "'for', found " +
+    fail(t, "expected an assignment to a place (Name = ..., Name += ... or Name -= ...), 'let', "
+            "'if' or 'for', found " +
                 Describe(t));
   auto s = std::make_unique<Stmt>();
   s->kind = StmtKind::Assign;

@@ -18,7 +18,7 @@ namespace lang {
 //
 //   file        := declaration*
 //   declaration := model | global | study | place | let | activity | group
-//                | reward | require | for
+//                | reward | require | for | label
 //   expression  := or ('?' expression ':' expression)?
 //   or          := and ('||' and)*        and := equality ('&&' equality)*
 //   equality    := compare (('=='|'!=') compare)*
@@ -88,6 +88,7 @@ private:
   void parseReward(std::vector<DeclPtr>& out);
   void parseRequire(std::vector<DeclPtr>& out);
   void parseFor(std::vector<DeclPtr>& out);
+  void parseLabel(std::vector<DeclPtr>& out);
   void parseTiming(Decl& d);
   void parseRewardTime(Decl& d);
   void parseRewardClause(Decl& d);

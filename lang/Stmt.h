@@ -14,11 +14,13 @@ enum class StmtKind {
   Assign, // target op value, op one of "=", "+=", "-="
   If,     // if (condition) thenBody else elseBody
   For,    // for variable in from..to { body }, expanded away before checking
+  Let,    // let target = value: a local value of the effect
 };
 
 // A statement of an activity's effect. Braced blocks are flattened into the
 // enclosing list by the parser. The checker sets `place`, the number of the
-// assigned place.
+// assigned place, and for a Let `local`, its number among the effect's local
+// values.
 struct Stmt {
   StmtKind kind = StmtKind::Assign;
   SourceLocation location;
@@ -38,6 +40,7 @@ struct Stmt {
   std::vector<std::unique_ptr<Stmt>> body;
 
   int place = -1;
+  int local = -1;
 };
 
 using StmtPtr = std::unique_ptr<Stmt>;

@@ -20,6 +20,10 @@ const char* SymbolWords(SymbolKind kind) {
     return "a group";
   case SymbolKind::Reward:
     return "a reward variable";
+  case SymbolKind::Label:
+    return "a label";
+  case SymbolKind::Local:
+    return "a local value";
   case SymbolKind::None:
     break;
   }

@@ -9,7 +9,21 @@
 namespace lang {
 
 // What a name of a model stands for. All kinds share one name space.
-enum class SymbolKind { None, Model, Global, Place, Let, Table, Activity, Group, Reward };
+// Local is a local value of an effect (let inside an activity's braces); it
+// is known only there and never enters the symbol table.
+enum class SymbolKind {
+  None,
+  Model,
+  Global,
+  Place,
+  Let,
+  Table,
+  Activity,
+  Group,
+  Reward,
+  Label,
+  Local
+};
 
 // "a place", "an activity", ...: the words messages use.
 const char* SymbolWords(SymbolKind kind);

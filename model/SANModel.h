@@ -10,6 +10,7 @@
 
 class Activity;
 class Place;
+class StateLabels;
 template <class T> class SharableSV;
 
 // An atomic stochastic activity network: a flat set of places (local and
@@ -132,6 +133,9 @@ public:
   // setters above need no call): the state layout is recorded again.
   void PlacesChanged() { LayoutValid = false; }
   void PrintSANModelInfo();
+  // The labels the model declares, or null (the default: none). Generated
+  // models with `label` declarations return theirs.
+  virtual const StateLabels* Labels() const { return nullptr; }
 
 private:
   // One local place as recorded in the layout: the variable, and the same

@@ -89,3 +89,10 @@ void MarkingOutOfRange(const char* activity, const char* place, long long tokens
             << FaultStateText() << "; a place holds 0 to 32767 tokens" << std::endl;
   std::exit(1);
 }
+
+void MarkingOutsideRange(const char* activity, const char* place, long long tokens, long long low,
+                         long long high) {
+  std::cerr << "Error: activity " << activity << " leaves place " << place << " at " << tokens
+            << FaultStateText() << ", outside its range " << low << ".." << high << std::endl;
+  std::exit(1);
+}

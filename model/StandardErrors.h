@@ -41,6 +41,12 @@ std::string FaultStateText();
 // place cannot hold (0 to 32767 tokens): the message on standard error
 // naming both and the state, then exit status 1.
 [[noreturn]] void MarkingOutOfRange(const char* activity, const char* place, long long tokens);
+// A firing of `activity` left `place`, declared with the range low..high,
+// at the marking `tokens` outside it: the message on standard error naming
+// the activity, the place, the marking, the state and the range, then exit
+// status 1.
+[[noreturn]] void MarkingOutsideRange(const char* activity, const char* place, long long tokens,
+                                      long long low, long long high);
 // The marking `tokens`, when a place can hold it; MarkingOutOfRange
 // otherwise. Generated effects assign every computed marking through it,
 // so a marking never wraps around.

@@ -7,6 +7,7 @@
 #include "ssg/StateColumns.h"
 
 class OutputThread;
+class StateLabels;
 
 // Writer of the state-marking file (.sta): which marking each state number
 // stands for.
@@ -15,6 +16,10 @@ class OutputThread;
 // further parts of the stored state) in state-vector order:
 // "(name1,name2,...)". Then one line per numbered state, in the order Write
 // is called (the order the states are numbered): "<n>:(<v1>,<v2>,...)".
+// A model that declares labels (StateLabels) gets one more column per label
+// after all the others, named "label(<name>)", with the value 1 where the
+// label holds and 0 where it does not; without labels the file is as
+// described above, byte for byte.
 // Written as the states are numbered: the record of a state is formatted
 // from its vector, in the output thread while one runs, and nothing is read
 // back from the state table.
@@ -24,8 +29,11 @@ class OutputThread;
 class StaWriter {
 public:
   // Opens (creates or truncates) the file and writes the header of
-  // `columns`, the parts of the vectors Write will be given.
-  StaWriter(StateColumns columns, const char* fileName);
+  // `columns`, the parts of the vectors Write will be given, and of the
+  // labels, if any (not owned; they must outlive the writer). Labels that
+  // read places other than the first columns' 16-bit markings end the run
+  // with a message (exit status 1) before the file is opened.
+  StaWriter(StateColumns columns, const char* fileName, const StateLabels* labels = nullptr);
   StaWriter(const StaWriter&) = delete;
   StaWriter& operator=(const StaWriter&) = delete;
 
@@ -45,6 +53,7 @@ public:
 
 private:
   StateColumns Columns;
+  const StateLabels* Labels;
   RecordWriter File;
   OutputThread* Output = nullptr;
 };

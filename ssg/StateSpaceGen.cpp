@@ -18,6 +18,7 @@
 #include "model/ActivityLinks.h"
 #include "model/BaseActionClass.h"
 #include "model/BaseGroupClass.h"
+#include "model/SANModel.h"
 #include "model/StandardErrors.h"
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
@@ -383,7 +384,9 @@ void StateSpaceGen::StartStatesFile() {
     columns.append(std::string("phase(") + ErlangActions[i]->ActionName + ")",
                    StateColumns::Kind::Int16, sizeof(short));
   assert(columns.stateSize() == StoredStateSize && "the columns cover the stored state");
-  MarkingWriter = new StaWriter(std::move(columns), StatesFileName.c_str());
+  const auto* san = dynamic_cast<const SANModel*>(Model->ChildModel);
+  MarkingWriter = new StaWriter(std::move(columns), StatesFileName.c_str(),
+                                san != nullptr ? san->Labels() : nullptr);
   MarkingWriter->Write(1, StateTable->StoredState(1));
 }
 

@@ -217,8 +217,8 @@ TEST(CheckerTest, RewardVariables) {
       {"reward R instant at 0 - 1 rate P", "time point -1 of reward 'R' must be 0 or more", 4, 21},
       {"reward R interval 5..2 rate P",
        "interval 5..2 of reward 'R' must start at 0 or later and end after it starts", 4, 19},
-      {"global double T = 1\nreward R instant at T rate P",
-       "a time point of reward 'R' cannot read global variable 'T'", 5, 21},
+      {"reward R instant at 1, P rate P", "a time point of reward 'R' cannot read place 'P'", 4,
+       24},
   });
 }
 
@@ -353,4 +353,136 @@ TEST(CheckerTest, DefinitionsCannotGrowWithoutBound) {
     copies += " + 1";
   c = CompileText(copies + " }\n");
   EXPECT_EQ(c.first(), "the repetitions expand to more than 500000 terms");
+}
+
+TEST(CheckerTest, Labels) {
+  ExpectFirstError({
+      {"label L = P",
+       "the condition of label 'L' must be a condition (true or false), but it is a whole number",
+       4, 11},
+      {"label L = Pp > 0", "unknown name 'Pp'; did you mean 'P'?", 4, 11},
+      {"label L = rate(A) > 0", "rate(...) is only available in reward variables, not in label 'L'",
+       4, 11},
+      {"label A = P > 0", "'A' is already declared, as an activity", 4, 7},
+      {"label L = P > 0\nlabel L = Q > 0", "'L' is already declared, as a label", 5, 7},
+      {"label L = P > 0\nactivity B exponential(1) when L { P += 1 }",
+       "'L' is a label, not a value", 5, 32},
+      {"label init = P > 0",
+       "every chain has a label 'init' (the initial state); give this label another name", 4, 7},
+      {"label deadlock = P == 0",
+       "every chain has a label 'deadlock' (the states without a transition to another state); "
+       "give this label another name",
+       4, 7},
+  });
+  // Labels may read globals and definitions; repeated ones get their index.
+  Compiled c = CompileText(WithModel("global int K = 1\nlet Total = P + Q\n"
+                                     "label Full = Total == K\n"
+                                     "for i in 1..2 { label Over{i} = Q > i }\n"));
+  ASSERT_TRUE(c.ok()) << c.rendered();
+  ASSERT_EQ(c.model->labels.size(), 3u);
+  EXPECT_EQ(c.model->labels[2].name, "Over2");
+  // The message shows the line with a caret under the label's name.
+  Compiled twice = CompileText(WithModel("label Busy = P > 0\nlabel Busy = Q > 0"));
+  EXPECT_EQ(twice.rendered(), "test.san:5:7: error: 'Busy' is already declared, as a label\n"
+                              "   5 | label Busy = Q > 0\n"
+                              "     |       ^~~~\n"
+                              "test.san:4:7: note: 'Busy' is first declared here\n"
+                              "   4 | label Busy = P > 0\n"
+                              "     |       ^~~~\n");
+}
+
+TEST(CheckerTest, LocalValuesOfEffects) {
+  ExpectFirstError({
+      {"activity B exponential(1) { P -= 1; let n = P; Q += n }",
+       "local value 'n' is defined after a statement of the effect; write every 'let' first: "
+       "local values are computed from the marking before the firing",
+       4, 37},
+      {"activity B exponential(1) { if (P > 0) { let n = P; Q += n } }",
+       "a local value ('let n') cannot be inside 'if': write it before the effect's statements, "
+       "where it is computed from the marking before the firing",
+       4, 42},
+      {"activity B exponential(1) { let Q = P; P -= Q }", "'Q' is already declared, as a place", 4,
+       33},
+      {"activity B exponential(1) { let n = P; let n = Q; P -= n }",
+       "local value 'n' is already defined in the effect of activity 'B'", 4, 44},
+      {"activity B exponential(1) { let n = P; n -= 1; P -= 1 }",
+       "cannot assign to local value 'n': it keeps the value computed before the firing; only "
+       "places can be assigned",
+       4, 40},
+      {"activity B exponential(1) { let count = P; P -= cuont }",
+       "unknown name 'cuont'; did you mean 'count'?", 4, 49},
+      // A local value belongs to its own effect.
+      {"activity B exponential(1) { let num = P; P -= num }\nactivity C exponential(1) { Q += num "
+       "}",
+       "unknown name 'num'", 5, 34},
+      {"activity B exponential(1) { let h = P / 2; P -= h }",
+       "the value taken from place 'P' must be a whole number, since a marking counts tokens, but "
+       "it is a real number (use floor, ceil or round)",
+       4, 49},
+      {"activity B exponential(1) { let r = rate(A); P -= 1 }",
+       "rate(...) is only available in reward variables, not in local value 'r' of activity 'B'", 4,
+       37},
+  });
+  Compiled c = CompileText(WithModel("activity B exponential(1) { let n = P; P -= 1 }"));
+  ASSERT_EQ(c.errors.size(), 0u) << c.rendered();
+  c = CompileText(WithModel("activity B exponential(1) { P -= 1; let n = P; Q += n }"));
+  ASSERT_FALSE(c.errors.empty());
+  ASSERT_EQ(c.errors[0].notes.size(), 1u);
+  EXPECT_EQ(c.errors[0].notes[0].text, "the effect's first statement is here");
+  EXPECT_EQ(c.errors[0].notes[0].location.column, 29);
+  // Local values made by a repetition; the places they read are slots but
+  // not affected places.
+  c = CompileText("model M\nplace P = 1, Q, R, S\n"
+                  "activity B exponential(1) when P > 0 {\n"
+                  "  for k in 1..2 { let v{k} = R + k }\n  P = v1; Q = v2 + S\n}\n");
+  ASSERT_TRUE(c.ok()) << c.rendered();
+  const ActivityDescription& b = c.model->activities[0];
+  EXPECT_EQ(b.slots, (std::vector<int>{0, 2, 1, 3}));
+  EXPECT_EQ(b.affected, (std::vector<int>{0, 1}));
+}
+
+TEST(CheckerTest, PlaceRanges) {
+  ExpectFirstError({
+      {"place R in 0..P", "the range of place 'R' cannot read place 'P'", 4, 15},
+      {"place R in 0..1.5",
+       "the range of place 'R' must be a whole number, but it is a real number (use floor, ceil "
+       "or round to make it whole)",
+       4, 15},
+      {"place R in 0..40000",
+       "the range of place 'R' is 0..40000, but a place holds 0 to 32767 tokens", 4, 15},
+      {"place R in 0 - 1..4",
+       "the range of place 'R' is -1..4, but a place holds 0 to 32767 tokens", 4, 12},
+      {"place R in 5..2",
+       "the range of place 'R' is 5..2, which is empty: its first value is larger than its last", 4,
+       12},
+      {"place R = 7 in 0..5", "the initial marking of place 'R' is 7, outside its range 0..5", 4,
+       11},
+      {"place R in 1..5", "the initial marking of place 'R' is 0, outside its range 1..5", 4, 7},
+  });
+  // Bounds that read globals are checked by the model executable.
+  Compiled c = CompileText(WithModel("global int K = 1\nplace R = 3 in 0..K"));
+  EXPECT_TRUE(c.ok()) << c.rendered();
+}
+
+TEST(CheckerTest, RewardTimesMayReadGlobalVariables) {
+  ExpectFirstError({
+      {"global double T = 1\nreward R interval T..0 rate P",
+       "interval T..0 of reward 'R' must start at 0 or later and end after it starts", 5, 19},
+      {"global bool T = true\nreward R instant at T rate P",
+       "a time point of reward 'R' must be a number, but it is a condition", 5, 21},
+  });
+  Compiled c = CompileText(WithModel("global double T = 2\nglobal int H = 3\n"
+                                     "reward R instant at 1, T * 3600 rate P\n"
+                                     "reward S interval 0..H, H..2 * H rate P\n"));
+  ASSERT_TRUE(c.ok()) << c.rendered();
+  const RewardDescription& r = c.model->rewards[0];
+  ASSERT_EQ(r.start.size(), 2u);
+  EXPECT_EQ(r.start[0], 1.0);
+  EXPECT_FALSE(r.startAt[0]);
+  ASSERT_TRUE(r.startAt[1] && r.stopAt[1]);
+  EXPECT_EQ(Unparse(*r.startAt[1]), "T * 3600");
+  const RewardDescription& s = c.model->rewards[1];
+  EXPECT_FALSE(s.startAt[0]);
+  EXPECT_EQ(Unparse(*s.stopAt[0]), "H");
+  EXPECT_EQ(Unparse(*s.stopAt[1]), "2 * H");
 }

@@ -113,7 +113,7 @@ TEST(ParserTest, SyntaxErrorsAreReportedOncePerDeclaration) {
                            "place rate\n");                                    // line 7
   ASSERT_EQ(c.errors.size(), 5u) << c.rendered();
   EXPECT_EQ(c.errors[0].text, "expected a declaration (model, global, study, place, let, "
-                              "activity, group, reward, require or for), found 'plce'");
+                              "activity, group, reward, require, for or label), found 'plce'");
   EXPECT_EQ(c.errors[0].location.line, 2);
   EXPECT_EQ(c.errors[0].location.column, 1);
   EXPECT_EQ(c.errors[1].text, "expected the distribution of activity 'A': exponential(rate), "
@@ -160,8 +160,8 @@ TEST(ParserTest, MissingOrWrongPartsNameWhatWasExpected) {
       {"model M\nplace P\nactivity A exponential(1) { P *= 2 }",
        "expected '=', '+=' or '-=' after 'P', found '*'", 3, 31},
       {"model M\nplace P\nactivity A exponential(1) { 3 }",
-       "expected an assignment to a place (Name = ..., Name += ... or Name -= ...), 'if' or "
-       "'for', found '3'",
+       "expected an assignment to a place (Name = ..., Name += ... or Name -= ...), 'let', "
+       "'if' or 'for', found '3'",
        3, 29},
       {"model M\nstudy { N = 1", "expected '}' to close the study, found the end of the file", 2,
        14},
@@ -216,4 +216,61 @@ TEST(ParserTest, DeclarationsKeepTheirParts) {
   EXPECT_EQ(m.rewards[0].stop, (std::vector<double>{1.0, 4.0}));
   ASSERT_EQ(m.rewards[0].impulses.size(), 1u);
   EXPECT_EQ(m.rewards[0].impulses[0].activity, 0);
+}
+
+// Labels, place ranges and local values of effects: their syntax errors,
+// and the parts they keep.
+TEST(ParserTest, LabelsRangesAndLocalValues) {
+  struct Case {
+    const char* text;
+    const char* message;
+    int line, column;
+  } cases[] = {
+      {"model M\nplace P\nlabel L P == 0",
+       "expected '=' after the name of label 'L' (label L = <condition>), found 'P'", 3, 9},
+      {"model M\nplace P\nlabel = P == 0", "expected the name of a label, found '='", 3, 7},
+      {"model M\nplace label",
+       "'label' is a reserved word and cannot be used as the name of a place", 2, 7},
+      {"model M\nplace P in 0 5", "expected '..' in the range of place 'P' (as in 0..5), found '5'",
+       2, 14},
+      {"model M\nplace P = 1 in", "expected an expression, found the end of the file", 2, 15},
+      {"model M\nplace P\nactivity A exponential(1) { let n P }",
+       "expected '=' after the name of local value 'n', found 'P'", 3, 35},
+      {"model M\nplace P\nactivity A exponential(1) { let rate = 1 }",
+       "'rate' is a reserved word and cannot be used as the name of a local value", 3, 33},
+  };
+  for (const Case& k : cases) {
+    Compiled c = CompileText(k.text);
+    EXPECT_EQ(c.first(), k.message) << k.text;
+    EXPECT_EQ(c.line(), k.line) << k.text;
+    EXPECT_EQ(c.column(), k.column) << k.text;
+  }
+
+  Compiled c = CompileText("model M\nglobal int K = 4\n"
+                           "place P = 2 in 0..K, Q in 1 - 1..3, R\n"
+                           "activity A exponential(1) when P > 0 { let n = P; let h = n / 2\n"
+                           "  P -= n; Q = floor(h) }\n"
+                           "label Empty = P == 0\nlabel Full = P == K && Q > 0\n");
+  ASSERT_TRUE(c.ok()) << c.rendered();
+  const ModelDescription& m = *c.model;
+  ASSERT_EQ(m.places.size(), 3u);
+  ASSERT_TRUE(m.places[0].low && m.places[0].high);
+  EXPECT_EQ(Unparse(*m.places[0].low), "0");
+  EXPECT_EQ(Unparse(*m.places[0].high), "K");
+  EXPECT_EQ(Unparse(*m.places[1].low), "1 - 1");
+  EXPECT_FALSE(m.places[2].low || m.places[2].high);
+  ASSERT_EQ(m.labels.size(), 2u);
+  EXPECT_EQ(m.labels[0].name, "Empty");
+  EXPECT_EQ(Unparse(*m.labels[1].condition), "P == K && Q > 0");
+  const std::vector<StmtPtr>& effect = m.activities[0].effect;
+  ASSERT_EQ(effect.size(), 4u);
+  EXPECT_EQ(effect[0]->kind, StmtKind::Let);
+  EXPECT_EQ(effect[0]->local, 0);
+  EXPECT_EQ(effect[1]->kind, StmtKind::Let);
+  EXPECT_EQ(effect[1]->local, 1);
+  EXPECT_EQ(effect[1]->value->type, ValueType::Real);
+  EXPECT_EQ(effect[2]->kind, StmtKind::Assign);
+  // The local value stands for itself: it is not replaced by its expression.
+  EXPECT_EQ(effect[2]->value->symbol, SymbolKind::Local);
+  EXPECT_EQ(effect[2]->value->index, 0);
 }

@@ -11,8 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "model/StateLabels.h"
 #include "ssg/ProgressReport.h"
 #include "ssg/RecordWriter.h"
+#include "ssg/StaWriter.h"
 #include "ssg/StateColumns.h"
 #include "ssg/StateSpaceGen.h"
 #include "tests/ssg/GenHarness.h"
@@ -228,3 +230,59 @@ TEST(ProgressReportTest, LineAndOneLinePerReportOffATerminal) {
 }
 
 } // namespace
+
+namespace {
+
+// Labels on (A, B): "Empty" when A is 0, "BFull" when B is 2.
+bool TwoPlaceLabels(int label, const char* state) {
+  return label == 0 ? StateLabels::Marking(state, 0) == 0 : StateLabels::Marking(state, 1) == 2;
+}
+const char* const TwoPlaceLabelNames[] = {"Empty", "BFull"};
+const char* const TwoPlaceNames[] = {"A", "B"};
+
+class LabelledSAN : public SmallSAN {
+public:
+  StateLabels labels{2, TwoPlaceLabelNames, 2, TwoPlaceNames, TwoPlaceLabels};
+  const StateLabels* Labels() const override { return &labels; }
+};
+
+} // namespace
+
+// A model's labels are columns label(<name>) after all the others (the
+// Erlang phase too), 1 where the label holds on the state's marking.
+TEST(StaWriterTest, LabelsFollowEveryOtherColumn) {
+  auto* san = new LabelledSAN;
+  const int a = san->add("A", 2);
+  const int b = san->add("B", 0);
+  auto* e = san->activity("e", ERLANG);
+  e->phases = 2;
+  e->rate = [] { return 1.0; };
+  e->enabled = [san, a] { return san->mark(a) > 0; };
+  e->fire = [san, a, b] {
+    san->mark(a)--;
+    san->mark(b)++;
+  };
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  GenerateWith(&model, dir, true);
+  EXPECT_EQ(ReadFile(dir.file("t.sta")), "(A,B,phase(e),label(Empty),label(BFull))\n"
+                                         "1:(2,0,1,0,0)\n2:(2,0,2,0,0)\n3:(1,1,1,0,0)\n"
+                                         "4:(1,1,2,0,0)\n5:(0,2,1,1,1)\n");
+}
+
+// Labels that expect their places elsewhere than the columns say are
+// refused before the file is opened.
+TEST(StaWriterTest, LabelsThatMisreadTheVectorEndTheRun) {
+  auto* san = new SmallSAN;
+  san->add("B", 0);
+  san->add("A", 0);
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  const StateLabels labels(2, TwoPlaceLabelNames, 2, TwoPlaceNames, TwoPlaceLabels);
+  const std::string file = dir.file("t.sta");
+  EXPECT_EXIT(StaWriter(StateColumns::Of(model), file.c_str(), &labels), testing::ExitedWithCode(1),
+              "Error: the labels of the model read place A, which is not where they expect it");
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
