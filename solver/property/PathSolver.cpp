@@ -1,5 +1,6 @@
 #include "solver/property/PathSolver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -14,6 +15,7 @@
 #include "solver/numeric/RateMatrix.h"
 #include "solver/numeric/SteadyStateSolver.h"
 #include "solver/numeric/Uniformization.h"
+#include "solver/property/StateReduction.h"
 
 namespace {
 
@@ -62,7 +64,7 @@ PathSolver::PathSolver(const RateMatrix& matrix, const SolverOptions& options, P
 }
 
 LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector<double>& x,
-                                            std::string& failure) {
+                                            std::string& failure, std::string& caveat) {
   const auto started = Clock::now();
   BottomComponents classes;
   classes.find(chain, Reporter);
@@ -106,8 +108,6 @@ LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector
                      : " diverged after " + std::to_string(report.Iterations) + " iterations");
   }
   Info.SteadyStateSolved = true;
-  Info.Classes += classes.classes();
-  Info.TransientStates += system.size();
   Info.Iterations += report.Iterations;
   if (!(report.Residual <= Info.Residual))
     Info.Residual = report.Residual;
@@ -119,7 +119,31 @@ LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector
       Info.Failure = failure;
   }
   Info.SteadySeconds += std::chrono::duration<double>(Clock::now() - started).count();
+  // The residual is relative to the total flow; what the value needs is the
+  // balance against the unit source at state 1.
+  if (report.Converged) {
+    double flow = 0;
+    system.forEachState([&](std::uint32_t j) { flow += x[j] * chain.exitRate(j); });
+    // Besides the residual, rounding can move each flow by its last digit.
+    const double imbalance = (report.Residual + std::numeric_limits<double>::epsilon()) * flow;
+    if (imbalance > 10 * Options.Epsilon)
+      caveat = "accuracy not established: the solution balances flows of " + Sci(flow) +
+               " against a unit source, so its residual and rounding can shift the value by about " +
+               Sci(imbalance) + " relative (rare events; --method auto solves systems of up to " +
+               std::to_string(StateReduction::MaxStates) + " states by state reduction)";
+  }
   return report;
+}
+
+bool PathSolver::reduce(std::size_t states) const {
+  return Options.SolveMethod == Method::Auto && states <= StateReduction::MaxStates;
+}
+
+void PathSolver::noteReduction(std::size_t states) {
+  Info.SteadyStateSolved = true;
+  Info.TransientStates = std::max<std::uint64_t>(Info.TransientStates, states);
+  if (Info.Methods.find("state reduction") == std::string::npos)
+    Info.Methods += (Info.Methods.empty() ? "" : ", ") + std::string("state reduction");
 }
 
 ChainSolver::Row PathSolver::untilUnbounded(const std::string& name, const Mask& phi,
@@ -137,10 +161,21 @@ ChainSolver::Row PathSolver::untilUnbounded(const std::string& name, const Mask&
   Mask absorbing(Matrix.states(), 0);
   for (std::uint32_t i = 0; i < Matrix.states(); i++)
     absorbing[i] = zero[i] != 0 || one[i] != 0 || reach[i] == 0 ? 1 : 0;
+  std::vector<std::uint32_t> maybe;
+  for (std::uint32_t i = 0; i < Matrix.states(); i++)
+    if (absorbing[i] == 0)
+      maybe.push_back(i);
+  if (reduce(maybe.size())) {
+    const StateReduction::Result reduced = StateReduction::Solve(Matrix, maybe, one, 2, nullptr);
+    noteReduction(maybe.size());
+    row.Value = reduced.Absorbed[1];
+    return row;
+  }
   const RateMatrix chain = ReachabilityGraph::Absorbing(Matrix, absorbing);
   std::vector<double> x;
-  std::string failure;
-  const LinearSystem::Report report = absorption(chain, x, failure);
+  std::string failure, caveat;
+  const LinearSystem::Report report = absorption(chain, x, failure, caveat);
+  row.Note = caveat;
   double value = 0;
   for (std::uint32_t i = 0; i < chain.states(); i++) {
     if (x[i] == 0.0)
@@ -163,6 +198,25 @@ ChainSolver::Result PathSolver::untilBounded(const std::string& name, const Mask
                                              const Mask& psi, const std::vector<double>& times,
                                              bool curves) {
   const Mask zero = Graph.probability0(phi, psi);
+  if (psi[0] != 0 || zero[0] != 0) {
+    // Exact without a transient pass: the path is decided in state 1.
+    ChainSolver::Result decided;
+    ChainSolver::Curve curve;
+    curve.Variable = name;
+    for (double t : times) {
+      ChainSolver::Row row;
+      row.Variable = name;
+      row.Type = PVTypeReader::InstantOfTime;
+      row.Start = row.Stop = t;
+      row.Value = psi[0] != 0 ? 1.0 : 0.0;
+      decided.Rows.push_back(row);
+      curve.Times.push_back(t);
+      curve.Values.push_back(row.Value);
+    }
+    if (curves)
+      decided.Curves.push_back(std::move(curve));
+    return decided;
+  }
   Mask absorbing(Matrix.states(), 0);
   for (std::uint32_t i = 0; i < Matrix.states(); i++)
     absorbing[i] = psi[i] != 0 || !Holds(phi, i) || zero[i] != 0 ? 1 : 0;
@@ -279,10 +333,21 @@ ChainSolver::Row PathSolver::reachReward(const std::string& name, const Mask& ps
   Mask absorbing(Matrix.states(), 0);
   for (std::uint32_t i = 0; i < Matrix.states(); i++)
     absorbing[i] = psi[i] != 0 || reach[i] == 0 ? 1 : 0;
+  std::vector<std::uint32_t> transient;
+  for (std::uint32_t i = 0; i < Matrix.states(); i++)
+    if (absorbing[i] == 0)
+      transient.push_back(i);
+  if (reduce(transient.size())) {
+    const Mask groups(Matrix.states(), 0);
+    row.Value = StateReduction::Solve(Matrix, transient, groups, 1, reward).Reward;
+    noteReduction(transient.size());
+    return row;
+  }
   const RateMatrix chain = ReachabilityGraph::Absorbing(Matrix, absorbing);
   std::vector<double> x;
-  std::string failure;
-  const LinearSystem::Report report = absorption(chain, x, failure);
+  std::string failure, caveat;
+  const LinearSystem::Report report = absorption(chain, x, failure, caveat);
+  row.Note = caveat;
   double value = 0;
   if (reward == nullptr) {
     for (double v : x)
