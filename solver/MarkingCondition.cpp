@@ -75,7 +75,8 @@ int Column(const std::string& text, std::size_t end) {
 }
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
 }
 
@@ -168,7 +169,8 @@ MarkingCondition::MarkingCondition(const std::string& line, std::size_t begin, s
     for (const auto& s : spellings)
       known = known || s.first == id;
     if (!known) {
-      symbols.add({id, lang::SymbolKind::Global, static_cast<int>(index), lang::ValueType::Bool, {}});
+      symbols.add(
+          {id, lang::SymbolKind::Global, static_cast<int>(index), lang::ValueType::Bool, {}});
       LabelColumns.push_back(column);
       spellings.emplace_back(id, "\"" + label + "\"");
     }
@@ -203,8 +205,7 @@ MarkingCondition::MarkingCondition(const std::string& line, std::size_t begin, s
 MarkingCondition::~MarkingCondition() = default;
 MarkingCondition::MarkingCondition(MarkingCondition&&) noexcept = default;
 
-bool MarkingCondition::holds(const std::int64_t* values, std::uint32_t state,
-                             bool deadlock) const {
+bool MarkingCondition::holds(const std::int64_t* values, std::uint32_t state, bool deadlock) const {
   MarkingValues source(values, LabelColumns, state == 1, deadlock);
   lang::Evaluator evaluator(source);
   std::optional<lang::Value> value = evaluator.evaluate(Expression->expression());

@@ -98,9 +98,17 @@ long long StudyRunner::run() {
     job.Now = Job::Phase::Generating;
     Db.setStatus(study, job.Experiment, "generating");
     try {
-      std::vector<std::string> generate{
-          Config.Model, "-P", Config.OutDir + "/", "-N", "exp" + std::to_string(job.Experiment),
-          "-B", std::to_string(job.Experiment), "-s", Config.DbFile, "-e", entity};
+      std::vector<std::string> generate{Config.Model,
+                                        "-P",
+                                        Config.OutDir + "/",
+                                        "-N",
+                                        "exp" + std::to_string(job.Experiment),
+                                        "-B",
+                                        std::to_string(job.Experiment),
+                                        "-s",
+                                        Config.DbFile,
+                                        "-e",
+                                        entity};
       if (!Config.SolveArguments.empty())
         generate.push_back("--states");
       job.Child.start(generate, job.GenLog);

@@ -77,8 +77,8 @@ LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector
   }
   const LinearSystem system = LinearSystem::Transient(chain, classes, 0);
   std::vector<double> work(chain.states(), 0.0);
-  const std::string label = "the path property's system of " + std::to_string(system.size()) +
-                            " states";
+  const std::string label =
+      "the path property's system of " + std::to_string(system.size()) + " states";
   Method method = Options.SolveMethod;
   if (method == Method::Auto && system.size() <= SteadyStateSolver::DirectLimit)
     method = Method::Direct;
@@ -98,8 +98,8 @@ LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector
   }
   if (!solved) {
     std::fill(x.begin(), x.end(), 0.0);
-    report = IterativeSolver::Solve(system, method, Options, x.data(), work.data(), Reporter,
-                                    label);
+    report =
+        IterativeSolver::Solve(system, method, Options, x.data(), work.data(), Reporter, label);
     if (!report.Converged)
       failure = label + ": " + report.Method +
                 (std::isfinite(report.Residual)
@@ -127,10 +127,11 @@ LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector
     // Besides the residual, rounding can move each flow by its last digit.
     const double imbalance = (report.Residual + std::numeric_limits<double>::epsilon()) * flow;
     if (imbalance > 10 * Options.Epsilon)
-      caveat = "accuracy not established: the solution balances flows of " + Sci(flow) +
-               " against a unit source, so its residual and rounding can shift the value by about " +
-               Sci(imbalance) + " relative (rare events; --method auto solves systems of up to " +
-               std::to_string(StateReduction::MaxStates) + " states by state reduction)";
+      caveat =
+          "accuracy not established: the solution balances flows of " + Sci(flow) +
+          " against a unit source, so its residual and rounding can shift the value by about " +
+          Sci(imbalance) + " relative (rare events; --method auto solves systems of up to " +
+          std::to_string(StateReduction::MaxStates) + " states by state reduction)";
   }
   return report;
 }
@@ -231,8 +232,8 @@ ChainSolver::Result PathSolver::untilBounded(const std::string& name, const Mask
   return ChainSolver::Solve(chain, {measure}, Options, Reporter, curves);
 }
 
-std::vector<double> PathSolver::transient(const RateMatrix& chain, std::vector<double> p,
-                                          double t, double epsilon) {
+std::vector<double> PathSolver::transient(const RateMatrix& chain, std::vector<double> p, double t,
+                                          double epsilon) {
   const auto started = Clock::now();
   Uniformization::CheckTimes(chain, {{t, false, false}});
   const std::uint32_t n = chain.states();

@@ -17,12 +17,12 @@
 // F phi is true U phi: it is stored as an Until without Phi.
 struct Property {
   enum class Kind {
-    Until,      // P=? [ phi U psi ], bounded or not
+    Until,       // P=? [ phi U psi ], bounded or not
     ReachReward, // R=? [ F psi ]: expected reward (time without a variable) until psi
-    Cumulative, // R{"v"}=? [ C<=t ]
-    Instant,    // R{"v"}=? [ I=t ]
-    LongRun,    // R{"v"}=? [ S ]
-    SteadyState // S=? [ psi ]
+    Cumulative,  // R{"v"}=? [ C<=t ]
+    Instant,     // R{"v"}=? [ I=t ]
+    LongRun,     // R{"v"}=? [ S ]
+    SteadyState  // S=? [ psi ]
   };
   // A time bound: a number, or a name standing for each of --times.
   struct Time {
@@ -40,10 +40,10 @@ struct Property {
   std::string Line; // the line it is written on (positions count from its start)
   MarkingCondition::Origin Origin;
   Kind What = Kind::Until;
-  std::string Variable; // R{"v"}: the reward variable; empty for time
+  std::string Variable;       // R{"v"}: the reward variable; empty for time
   std::size_t VariableAt = 0; // its opening quote in the line
-  Range Phi;            // empty for F (true)
-  Range Psi;            // the target; the condition of S=?
+  Range Phi;                  // empty for F (true)
+  Range Psi;                  // the target; the condition of S=?
   // Until: bounded when HasBound; [Lower, Upper] (Lower 0 for U<=t).
   // Cumulative and Instant: the time in Upper.
   bool HasBound = false;

@@ -73,8 +73,9 @@ public:
       fail("expected " + what + " (a number, or a name such as T for each time of --times)");
     At += std::size_t(ptr - first);
     if (!std::isfinite(t.Value) || t.Value < 0)
-      failAt(start, At - start, "the time " + Line.substr(start, At - start) +
-                                    " is not allowed (times are finite and not negative)");
+      failAt(start, At - start,
+             "the time " + Line.substr(start, At - start) +
+                 " is not allowed (times are finite and not negative)");
     return t;
   }
   [[noreturn]] void fail(const std::string& message) {
@@ -141,8 +142,9 @@ void Bound(Cursor& in, Property& p) {
     p.Upper = in.time("the end of the time interval");
     in.expect("]", "']' closing the time interval");
     if (p.Lower.Grid || p.Upper.Grid)
-      in.failAt(lower, 1, "an interval's times are numbers (a name stands for each time of "
-                          "--times only in a bound '<=T')");
+      in.failAt(lower, 1,
+                "an interval's times are numbers (a name stands for each time of "
+                "--times only in a bound '<=T')");
     if (p.Lower.Value > p.Upper.Value)
       in.failAt(lower, 1, "the interval ends before it starts");
   } else if (in.peek() == '>') {
@@ -222,8 +224,9 @@ Property PropertyParser::Parse(const std::string& line, const MarkingCondition::
       body.fail("expected 'F' (eventually) or a condition followed by 'U' (until)");
     }
     Bound(body, p);
-    p.Psi = Condition(body, close, until != std::string::npos ? "a condition after 'U'"
-                                                              : "a condition after 'F'");
+    p.Psi =
+        Condition(body, close,
+                  until != std::string::npos ? "a condition after 'U'" : "a condition after 'F'");
     break;
   }
   case 'R':

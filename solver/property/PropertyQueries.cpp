@@ -58,8 +58,7 @@ std::vector<PVTypeReader::Variable> RowsOf(const std::vector<Property>& properti
   for (const Property& p : properties) {
     PVTypeReader::Variable v{p.Text, PVTypeReader::SteadyState, {}};
     const bool bounded = (p.What == Property::Kind::Until && p.HasBound) ||
-                         p.What == Property::Kind::Cumulative ||
-                         p.What == Property::Kind::Instant;
+                         p.What == Property::Kind::Cumulative || p.What == Property::Kind::Instant;
     if (bounded) {
       const bool interval = p.What == Property::Kind::Cumulative || p.Lower.Value > 0;
       v.TimeType = interval ? PVTypeReader::IntervalOfTime : PVTypeReader::InstantOfTime;
@@ -103,7 +102,8 @@ public:
     const std::vector<std::string> none;
     const std::vector<std::string>& names = haveSta ? Reader->names() : none;
     for (const Property& p : properties) {
-      Index.push_back({add(p, p.Phi, names, haveSta, prefix), add(p, p.Psi, names, haveSta, prefix)});
+      Index.push_back(
+          {add(p, p.Phi, names, haveSta, prefix), add(p, p.Psi, names, haveSta, prefix)});
     }
   }
 
@@ -128,8 +128,12 @@ public:
   }
 
   // The states of property p's phi (empty: true) and psi.
-  const Mask& phi(std::size_t p) const { return Index[p].first < 0 ? Empty : Masks[std::size_t(Index[p].first)]; }
-  const Mask& psi(std::size_t p) const { return Index[p].second < 0 ? Empty : Masks[std::size_t(Index[p].second)]; }
+  const Mask& phi(std::size_t p) const {
+    return Index[p].first < 0 ? Empty : Masks[std::size_t(Index[p].first)];
+  }
+  const Mask& psi(std::size_t p) const {
+    return Index[p].second < 0 ? Empty : Masks[std::size_t(Index[p].second)];
+  }
 
 private:
   std::unique_ptr<StaReader> Reader;
@@ -185,8 +189,7 @@ int VariableOf(const Property& p, const ChainFiles& files) {
 ChainSolver::Result SolveConditions(const SolverOptions& options, const ChainFiles& files,
                                     Progress& progress, bool curves) {
   const std::vector<CompactColumn> indicators = MarkingCondition::Indicators(
-      options.Prefix + ".sta", options.Conditions, files.Matrix.states(), progress,
-      &files.Matrix);
+      options.Prefix + ".sta", options.Conditions, files.Matrix.states(), progress, &files.Matrix);
   std::vector<ChainSolver::Measure> measures;
   for (std::size_t c = 0; c < options.Conditions.size(); c++) {
     ChainSolver::Measure measure;
@@ -267,8 +270,7 @@ ChainSolver::Result Solve(const std::vector<Property>& properties, const SolverO
         measure.Type = PVTypeReader::SteadyState;
         measure.Times = {{0, 1}};
       }
-      part = ChainSolver::Solve(files.Matrix, {measure}, options, progress,
-                                curves && p.Upper.Grid);
+      part = ChainSolver::Solve(files.Matrix, {measure}, options, progress, curves && p.Upper.Grid);
       break;
     }
     }
@@ -297,9 +299,9 @@ void PropertyQueries::Merge(ChainSolver::Result& total, const ChainSolver::Resul
   t.Components = std::max(t.Components, p.Components);
   t.TransientStates = std::max(t.TransientStates, p.TransientStates);
   if (p.SteadyStateSolved) {
-    t.SteadyStateForDetectionOnly = t.SteadyStateSolved ? t.SteadyStateForDetectionOnly &&
-                                                              p.SteadyStateForDetectionOnly
-                                                        : p.SteadyStateForDetectionOnly;
+    t.SteadyStateForDetectionOnly =
+        t.SteadyStateSolved ? t.SteadyStateForDetectionOnly && p.SteadyStateForDetectionOnly
+                            : p.SteadyStateForDetectionOnly;
     t.SteadyStateSolved = true;
   }
   t.SteadyStateConverged = t.SteadyStateConverged && p.SteadyStateConverged;

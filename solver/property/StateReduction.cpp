@@ -14,7 +14,7 @@ StateReduction::Result StateReduction::Solve(const RateMatrix& matrix,
   std::vector<std::uint32_t> local(matrix.states(), Outside);
   for (std::size_t i = 0; i < m; i++)
     local[transient[i]] = static_cast<std::uint32_t>(i);
-  std::vector<double> rates(m * m, 0.0);   // rates[i * m + j]: i -> j among T
+  std::vector<double> rates(m * m, 0.0);       // rates[i * m + j]: i -> j among T
   std::vector<double> absorb(m * groups, 0.0); // absorb[i * groups + g]
   std::vector<double> rho(m, 0.0);
   for (std::size_t i = 0; i < m; i++) {

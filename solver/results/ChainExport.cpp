@@ -3,12 +3,12 @@
 #include <cctype>
 #include <set>
 
-#include "solver/io/ChainFiles.h"
-#include "solver/results/OutputFile.h"
+#include "solver/MarkingCondition.h"
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
+#include "solver/io/ChainFiles.h"
 #include "solver/io/StaReader.h"
-#include "solver/MarkingCondition.h"
+#include "solver/results/OutputFile.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/ssg/GenHarness.h"
-#include "tests/database/ResultsQuery.h"
 
 namespace {
 
@@ -254,9 +254,9 @@ TEST(StudyRunTest, PlotIsDrawnAgainstTheChangingVariable) {
 TEST(StudyRunTest, PropertiesAreSolvedForEveryExperiment) {
   ScratchDir dir;
   const std::string out = dir.file("rep");
-  RunResult run = RunProgram(Bin("ssg-study"),
-                             {Bin("gen-repairman"), "--out", out, "--experiments", "0-2",
-                              "--jobs", "1", "--property", "R=? [ F Up == 0 ]", "-q"});
+  RunResult run =
+      RunProgram(Bin("ssg-study"), {Bin("gen-repairman"), "--out", out, "--experiments", "0-2",
+                                    "--jobs", "1", "--property", "R=? [ F Up == 0 ]", "-q"});
   ASSERT_EQ(run.status, 0) << run.err << run.out;
   const std::vector<std::string> lines = Lines(TableOf(run.out));
   ASSERT_EQ(lines.size(), 4u) << run.out;

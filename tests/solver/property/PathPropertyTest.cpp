@@ -90,15 +90,14 @@ TEST(PathPropertyTest, RepairmanMeanTimeToAllDownMatchesTheBirthDeathClosedForm)
     SolverScratch dir;
     const std::string prefix = WriteChain(dir, "rep", Repairman(c.Machines, c.Lambda, c.Mu));
     WriteWhole(prefix + ".sta", RepairmanSta(c.Machines));
-    const auto rows = SolveProperties(
-        dir, prefix,
-        {"--property", "R=? [ F Up == 0 ]", "--property", "P=? [ F Up == 0 ]", "--property",
-         "R{\"Working\"}=? [ F Up == 0 ]", "--method", c.Method, "--epsilon", "1e-12",
-         "--max-iterations", "1000000"});
+    const auto rows =
+        SolveProperties(dir, prefix,
+                        {"--property", "R=? [ F Up == 0 ]", "--property", "P=? [ F Up == 0 ]",
+                         "--property", "R{\"Working\"}=? [ F Up == 0 ]", "--method", c.Method,
+                         "--epsilon", "1e-12", "--max-iterations", "1000000"});
     ASSERT_EQ(rows.size(), 3u);
     const double mean = BirthDeathPassage(
-        c.Machines, [&](int n) { return (c.Machines - n) * c.Lambda; },
-        [&](int) { return c.Mu; });
+        c.Machines, [&](int n) { return (c.Machines - n) * c.Lambda; }, [&](int) { return c.Mu; });
     EXPECT_NEAR(ValueOf(rows[0]), mean, c.Tolerance * mean) << c.Method << " " << c.Lambda;
     EXPECT_EQ(rows[0].Type, "steady-state");
     EXPECT_EQ(ValueOf(rows[1]), 1.0);
@@ -126,10 +125,10 @@ TEST(PathPropertyTest, RepairmanProbabilityOfAllDownBeforeTMatchesTheMatrixExpon
   SolverScratch dir;
   const std::string prefix = WriteChain(dir, "rep", chain);
   WriteWhole(prefix + ".sta", RepairmanSta(machines));
-  const auto rows = SolveProperties(
-      dir, prefix,
-      {"--property", "P=? [ F<=T Up == 0 ]", "--times", "0:1000:250,5000", "--property",
-       "P=? [ Up > 1 U<=100 Up == 0 ]", "--epsilon", "1e-12"});
+  const auto rows =
+      SolveProperties(dir, prefix,
+                      {"--property", "P=? [ F<=T Up == 0 ]", "--times", "0:1000:250,5000",
+                       "--property", "P=? [ Up > 1 U<=100 Up == 0 ]", "--epsilon", "1e-12"});
   ASSERT_EQ(rows.size(), 7u);
   const Eigen::MatrixXd q = Generator(chain, {machines + 1});
   const double times[] = {0, 250, 500, 750, 1000, 5000};
@@ -164,10 +163,10 @@ TEST(PathPropertyTest, QueueFirstPassageFromEmptyToFullMatchesTheClosedForm) {
     SolverScratch dir;
     const std::string prefix = WriteChain(dir, "mm1k", chain);
     WriteWhole(prefix + ".sta", sta);
-    const auto rows = SolveProperties(
-        dir, prefix,
-        {"--property", "R=? [ F Queue == " + std::to_string(c.Capacity) + " ]", "--epsilon",
-         "1e-13"});
+    const auto rows =
+        SolveProperties(dir, prefix,
+                        {"--property", "R=? [ F Queue == " + std::to_string(c.Capacity) + " ]",
+                         "--epsilon", "1e-13"});
     ASSERT_EQ(rows.size(), 1u);
     // With r = mu / lambda: T = (r (r^K - 1) / (r - 1) - K) / (lambda (r - 1)).
     const double r = c.Mu / c.Lambda;
@@ -228,15 +227,15 @@ TEST_F(DeadEndTest, TheTrapGivesAnInfiniteMeanAndTheRightProbability) {
   EXPECT_NEAR(ValueOf(rows[1]), p, 1e-13);
   EXPECT_NEAR(ValueOf(rows[2]), p, 1e-13);
   EXPECT_NEAR(ValueOf(rows[3]), A / (A + B), 1e-13);
-  EXPECT_EQ(rows[4].Value, "inf"); // the trap is missed when the target is reached
+  EXPECT_EQ(rows[4].Value, "inf");  // the trap is missed when the target is reached
   EXPECT_EQ(ValueOf(rows[5]), 0.0); // state 1 is the target
 }
 
 TEST_F(DeadEndTest, UntilWithPhiFalseInStateOneAndBoundZero) {
-  const auto rows = solve({"P=? [ X >= 2 U X == 4 ]", "P=? [ X >= 2 U X == 1 ]",
-                           "P=? [ X >= 2 U<=5 X == 4 ]", "P=? [ X == 2 U<=5 X == 1 ]",
-                           "P=? [ F<=0 X == 4 ]", "P=? [ F<=0 X == 1 ]",
-                           "P=? [ X >= 2 U[1,2] X == 1 ]", "P=? [ F[0,0] X <= 1 ]"});
+  const auto rows =
+      solve({"P=? [ X >= 2 U X == 4 ]", "P=? [ X >= 2 U X == 1 ]", "P=? [ X >= 2 U<=5 X == 4 ]",
+             "P=? [ X == 2 U<=5 X == 1 ]", "P=? [ F<=0 X == 4 ]", "P=? [ F<=0 X == 1 ]",
+             "P=? [ X >= 2 U[1,2] X == 1 ]", "P=? [ F[0,0] X <= 1 ]"});
   ASSERT_EQ(rows.size(), 8u);
   const double expected[] = {0, 1, 0, 1, 0, 1, 0, 1};
   for (std::size_t i = 0; i < rows.size(); i++)
@@ -244,9 +243,9 @@ TEST_F(DeadEndTest, UntilWithPhiFalseInStateOneAndBoundZero) {
 }
 
 TEST_F(DeadEndTest, BoundedAndIntervalPropertiesMatchTheMatrixExponential) {
-  const auto rows = solve({"P=? [ F<=1.5 X == 4 ]", "P=? [ F[1,3] X == 2 ]",
-                           "P=? [ X <= 2 U[0.5,4] X == 4 ]", "P=? [ F[1,2] X == 1 ]",
-                           "P=? [ X == 1 U[0.25,1] X == 2 ]"});
+  const auto rows =
+      solve({"P=? [ F<=1.5 X == 4 ]", "P=? [ F[1,3] X == 2 ]", "P=? [ X <= 2 U[0.5,4] X == 4 ]",
+             "P=? [ F[1,2] X == 1 ]", "P=? [ X == 1 U[0.25,1] X == 2 ]"});
   ASSERT_EQ(rows.size(), 5u);
   Eigen::RowVectorXd one = Eigen::RowVectorXd::Zero(4);
   one(0) = 1;
@@ -272,11 +271,11 @@ TEST(PathPropertyTest, RewardSynonymsEqualTheVariablesMeasures) {
   SolverScratch dir;
   const std::string prefix = WriteChain(dir, "rep", chain);
   WriteWhole(prefix + ".sta", RepairmanSta(3));
-  const auto rows = SolveProperties(
-      dir, prefix,
-      {"--property", "R{\"Working\"}=? [ C<=2 ]", "--property", "R{\"Working\"}=? [ I=2 ]",
-       "--property", "R{\"Working\"}=? [ S ]", "--property", "S=? [ Up == 0 ]", "--epsilon",
-       "1e-12"});
+  const auto rows =
+      SolveProperties(dir, prefix,
+                      {"--property", "R{\"Working\"}=? [ C<=2 ]", "--property",
+                       "R{\"Working\"}=? [ I=2 ]", "--property", "R{\"Working\"}=? [ S ]",
+                       "--property", "S=? [ Up == 0 ]", "--epsilon", "1e-12"});
   ASSERT_EQ(rows.size(), 4u);
   const Eigen::MatrixXd q = Generator(chain);
   Eigen::VectorXd working(4);
@@ -348,8 +347,8 @@ TEST(PathPropertyTest, RefusalsAndFailuresHaveTheirExitStatus) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("no state-marking file"), std::string::npos) << run.err;
   // Without markings the labels init and deadlock still work.
-  rows = SolveProperties(dir, prefix, {"--property", "P=? [ F \"deadlock\" ]", "--property",
-                                       "S=? [ \"init\" ]"});
+  rows = SolveProperties(
+      dir, prefix, {"--property", "P=? [ F \"deadlock\" ]", "--property", "S=? [ \"init\" ]"});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(ValueOf(rows[0]), 0.0);
   EXPECT_GT(ValueOf(rows[1]), 0.0);

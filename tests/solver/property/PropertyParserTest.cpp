@@ -96,8 +96,7 @@ TEST(PropertyParserTest, ErrorsPointAtTheColumnAndSayWhatWasExpected) {
       Parse(text);
       ADD_FAILURE() << "accepted: " << text;
     } catch (const SolverError& e) {
-      EXPECT_NE(std::string(e.what()).find(message), std::string::npos)
-          << text << "\n" << e.what();
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << text << "\n" << e.what();
       EXPECT_EQ(e.exitStatus(), 1);
     }
   }
