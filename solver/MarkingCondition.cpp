@@ -89,10 +89,10 @@ SolverError MarkingCondition::PositionError(const std::string& line, const Origi
   lang::Diagnostics diagnostics(file);
   diagnostics.error({origin.Line, Column(line, at), int(std::max<std::size_t>(length, 1)), nullptr},
                     message);
-  std::string text = diagnostics.render();
-  while (!text.empty() && text.back() == '\n')
-    text.pop_back();
-  return SolverError(SolverError::InputError, text);
+  std::string rendered = diagnostics.render();
+  while (!rendered.empty() && rendered.back() == '\n')
+    rendered.pop_back();
+  return SolverError(SolverError::InputError, rendered);
 }
 
 std::vector<std::string> MarkingCondition::LabelNames(const std::vector<std::string>& names) {
@@ -122,8 +122,8 @@ MarkingCondition::MarkingCondition(const std::string& line, std::size_t begin, s
       symbols.add(
           {names[i], lang::SymbolKind::Place, static_cast<int>(i), lang::ValueType::Int, {}});
   std::vector<std::string> labels = LabelNames(names);
-  labels.push_back("init");
-  labels.push_back("deadlock");
+  labels.emplace_back("init");
+  labels.emplace_back("deadlock");
   std::vector<std::pair<std::string, std::string>> spellings; // identifier, "label"
   for (std::size_t i = begin; i < end; i++) {
     if (line[i] != '"') {
@@ -144,13 +144,13 @@ MarkingCondition::MarkingCondition(const std::string& line, std::size_t begin, s
           column = int(c);
     }
     if (column == -3) {
-      const std::string close = lang::SymbolTable::Closest(label, labels);
+      const std::string nearest = lang::SymbolTable::Closest(label, labels);
       std::string list;
       for (const std::string& l : labels)
         list += (list.empty() ? "\"" : ", \"") + l + "\"";
       Fail(line, origin, i, label.size() + 2,
            "unknown label \"" + label + "\"" +
-               (close.empty() ? std::string() : "; did you mean \"" + close + "\"?") +
+               (nearest.empty() ? std::string() : "; did you mean \"" + nearest + "\"?") +
                " (the labels of this chain: " + list + ")");
     }
     // The identifier: two characters that make it a name no column has.

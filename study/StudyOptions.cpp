@@ -90,11 +90,11 @@ StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
       if (!EndsWith(options.PlotFile, ".png") && !EndsWith(options.PlotFile, ".svg"))
         Bad("--plot: '" + options.PlotFile + "' must end in .png or .svg");
     } else if (name == "--property" || name == "--properties" || name == "--times") {
-      std::string value = take();
+      std::string given = take();
       if (name == "--properties")
-        value = std::filesystem::absolute(value).string();
+        given = std::filesystem::absolute(given).string();
       options.SolveArguments.push_back(name);
-      options.SolveArguments.push_back(value);
+      options.SolveArguments.push_back(given);
     } else if (name == "--report") {
       options.Report = take();
     } else if (name == "--study") {

@@ -110,7 +110,7 @@ long long StudyRunner::run() {
                                         "-e",
                                         entity};
       if (!Config.SolveArguments.empty())
-        generate.push_back("--states");
+        generate.emplace_back("--states");
       job.Child.start(generate, job.GenLog);
     } catch (const std::runtime_error& e) {
       fail(job, "the generator", job.GenLog, std::string("could not be started: ") + e.what());

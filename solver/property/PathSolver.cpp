@@ -334,14 +334,14 @@ ChainSolver::Row PathSolver::reachReward(const std::string& name, const Mask& ps
   Mask absorbing(Matrix.states(), 0);
   for (std::uint32_t i = 0; i < Matrix.states(); i++)
     absorbing[i] = psi[i] != 0 || reach[i] == 0 ? 1 : 0;
-  std::vector<std::uint32_t> transient;
+  std::vector<std::uint32_t> passing;
   for (std::uint32_t i = 0; i < Matrix.states(); i++)
     if (absorbing[i] == 0)
-      transient.push_back(i);
-  if (reduce(transient.size())) {
+      passing.push_back(i);
+  if (reduce(passing.size())) {
     const Mask groups(Matrix.states(), 0);
-    row.Value = StateReduction::Solve(Matrix, transient, groups, 1, reward).Reward;
-    noteReduction(transient.size());
+    row.Value = StateReduction::Solve(Matrix, passing, groups, 1, reward).Reward;
+    noteReduction(passing.size());
     return row;
   }
   const RateMatrix chain = ReachabilityGraph::Absorbing(Matrix, absorbing);

@@ -44,7 +44,8 @@ class RateMatrix;
 //   then from it, for t2 - t1, the chain of the bounded until; the value is
 //   the mass in psi. Each phase by uniformization from a vector, with
 //   FoxGlynn windows that leave out epsilon/4 on each side: the value is
-//   within epsilon/2 of the exact one (absolute).
+//   within epsilon of the exact one (absolute); a value below epsilon gets
+//   the note "below the accuracy bound".
 // - R(F psi), expected reward until psi (the time when `reward` is null):
 //   0 when state 1 satisfies psi; infinite when state 1 is not in Prob1 of
 //   true U psi (a path that never reaches psi has positive probability);

@@ -102,8 +102,9 @@ public:
     const std::vector<std::string> none;
     const std::vector<std::string>& names = haveSta ? Reader->names() : none;
     for (const Property& p : properties) {
-      Index.push_back(
-          {add(p, p.Phi, names, haveSta, prefix), add(p, p.Psi, names, haveSta, prefix)});
+      const int before = add(p, p.Phi, names, haveSta, prefix);
+      const int target = add(p, p.Psi, names, haveSta, prefix);
+      Index.emplace_back(before, target);
     }
   }
 
@@ -218,6 +219,7 @@ ChainSolver::Result Solve(const std::vector<Property>& properties, const SolverO
     PropertyQueries::Merge(total, SolveConditions(options, files, progress, curves));
 
   std::vector<int> variables;
+  variables.reserve(properties.size());
   for (const Property& p : properties)
     variables.push_back(VariableOf(p, files));
   ConditionSet conditions(options.Prefix, properties);

@@ -174,7 +174,7 @@ ChainExport::Written ChainExport::Prism(const ChainFiles& files, const std::stri
   // the .sta file) numbered from 2.
   const StaLabels labels = ReadLabels(files, progress);
   OutputFile lab(prefix + ".lab");
-  lab.put("0=\"init\" 1=\"deadlock\"");
+  lab.put(R"(0="init" 1="deadlock")");
   for (std::size_t l = 0; l < labels.Names.size(); l++)
     lab.put(' ').putWhole(l + 2).put("=\"").put(labels.Names[l]).put('"');
   lab.put('\n');

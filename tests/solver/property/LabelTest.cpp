@@ -41,9 +41,9 @@ TEST(LabelTest, LabelsAreConditionsInWhereAndInProperties) {
   // Probability of the target: p1 = 2/3 p2, p2 = 1/4 + 3/4 p1, so p1 = 1/3.
   const auto rows = SolveProperties(
       dir, prefix,
-      {"--where", "\"Target\"", "--where", "X == 4", "--where", "\"deadlock\" && !\"Trap\"",
-       "--property", "P=? [ F \"Target\" ]", "--property", "P=? [ \"Moving\" U \"Trap\" ]",
-       "--property", "R=? [ F \"deadlock\" ]", "--property", "R{\"Cost\"}=? [ F \"deadlock\" ]",
+      {"--where", R"("Target")", "--where", "X == 4", "--where", R"("deadlock" && !"Trap")",
+       "--property", R"(P=? [ F "Target" ])", "--property", R"(P=? [ "Moving" U "Trap" ])",
+       "--property", R"(R=? [ F "deadlock" ])", "--property", R"(R{"Cost"}=? [ F "deadlock" ])",
        "--property", "S=? [ \"init\" ]", "--epsilon", "1e-12"});
   ASSERT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows[0].Name, "P(\"Target\")");

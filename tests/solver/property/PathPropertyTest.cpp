@@ -198,7 +198,7 @@ protected:
   std::vector<CsvRow> solve(const std::vector<std::string>& properties, RunResult* run = nullptr) {
     std::vector<std::string> arguments{"--epsilon", "1e-12"};
     for (const std::string& p : properties) {
-      arguments.push_back("--property");
+      arguments.emplace_back("--property");
       arguments.push_back(p);
     }
     return SolveProperties(Dir, Prefix, arguments, run);

@@ -63,9 +63,9 @@ inline std::vector<CsvRow> SolveProperties(const SolverScratch& dir, const std::
   const std::string csv = dir.path + "properties.csv";
   std::remove(csv.c_str());
   arguments.insert(arguments.begin(), prefix);
-  arguments.push_back("--csv");
+  arguments.emplace_back("--csv");
   arguments.push_back(csv);
-  arguments.push_back("-q");
+  arguments.emplace_back("-q");
   RunResult result = RunProgram(SolverProgram(), arguments);
   EXPECT_EQ(result.status, status) << result.err << result.out;
   if (run != nullptr)
