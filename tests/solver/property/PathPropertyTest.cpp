@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/database/ResultsQuery.h"
 #include "tests/solver/property/PropertyTestFiles.h"
 
 namespace {
@@ -383,4 +384,36 @@ TEST(PathPropertyTest, PropertiesFileSkipsCommentsAndNamesItsLinesInErrors) {
   EXPECT_NE(run.err.find("   3 |    P=? [ F<=1 \"Init\" ]\n     |               ^~~~~~"),
             std::string::npos)
       << run.err;
+}
+
+TEST(PathPropertyTest, DatabaseStoresARowPerPropertyAndTimeAndARefusalWithItsRows) {
+  const TestChain chain = Repairman(2, 0.5, 1.0);
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "rep", chain);
+  WriteWhole(prefix + ".sta", RepairmanSta(2));
+  const std::string db = dir.path + "results.db";
+  RunResult run =
+      RunProgram(SolverProgram(),
+                 {prefix, "--property", "R=? [ F Up == 0 ]", "--property", "P=? [ F<=T Up == 0 ]",
+                  "--times", "1,2", "--property", "P=? [ F[1,2] Up == 0 ]", "--db", db, "-q"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> rows =
+      Query(db, "SELECT variable, type, time_start, time_stop, value IS NOT NULL FROM "
+                "solve_values ORDER BY position");
+  const std::vector<std::string> expected = {"R=? [ F Up == 0 ]|steady-state|||1",
+                                             "P=? [ F<=T Up == 0 ]|instant-of-time|1.0|1.0|1",
+                                             "P=? [ F<=T Up == 0 ]|instant-of-time|2.0|2.0|1",
+                                             "P=? [ F[1,2] Up == 0 ]|interval-of-time|1.0|2.0|1"};
+  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(QueryOne(db, "SELECT value FROM solve_values WHERE position = 0"), "5.0");
+
+  // A chain with deterministic delays: refused, its rows stored without values.
+  WriteWhole(prefix + ".det", "");
+  run = RunProgram(SolverProgram(), {prefix, "--property", "P=? [ F<=T Up == 0 ]", "--times", "1,2",
+                                     "--db", db, "-q"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(QueryOne(db, "SELECT status FROM solves ORDER BY id DESC LIMIT 1"), "refused");
+  EXPECT_EQ(QueryOne(db, "SELECT count(*) FROM solve_values WHERE value IS NULL AND variable = "
+                         "'P=? [ F<=T Up == 0 ]'"),
+            "2");
 }
