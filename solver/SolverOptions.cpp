@@ -251,7 +251,9 @@ Options (a value follows as the next word or after '='):
                       the marking satisfies COND, a condition over the place
                       names of <path><name>.sta (written by a model
                       executable run with --states), in the model language:
-                      --where "Pm1 > 0 && Pout4 == 0"; may be repeated
+                      --where "Pm1 > 0 && Pout4 == 0"; labels by their
+                      quoted name: "init", "deadlock" and the model's
+                      (--where '"Failed" && Up > 0'); may be repeated
   --times T,T,...     with --where: also the probability at these times;
                       with --property: the times a bound named T stands for;
                       a grid first:last:step gives first, first+step, ...

@@ -130,7 +130,8 @@ LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector
       caveat =
           "accuracy not established: the solution balances flows of " + Sci(flow) +
           " against a unit source, so its residual and rounding can shift the value by about " +
-          Sci(imbalance) + " relative (rare events; --method auto solves systems of up to " +
+          Sci(imbalance) +
+          " relative (a stiff chain or a rare event; --method auto solves systems of up to " +
           std::to_string(StateReduction::MaxStates) + " states by state reduction)";
   }
   return report;

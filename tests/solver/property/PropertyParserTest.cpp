@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "solver/SolverError.h"
+#include "solver/SolverOptions.h"
 #include "solver/property/PropertyParser.h"
 
 namespace {
@@ -98,6 +99,33 @@ TEST(PropertyParserTest, ErrorsPointAtTheColumnAndSayWhatWasExpected) {
     } catch (const SolverError& e) {
       EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << text << "\n" << e.what();
       EXPECT_EQ(e.exitStatus(), 1);
+    }
+  }
+}
+
+TEST(PropertyOptionsTest, TimesGridExpandsAndBadGridsSayWhy) {
+  SolverOptions options = SolverOptions::Parse(
+      {"out/rep", "--property", "P=? [ F<=T \"init\" ]", "--times", "0:1:0.25,3", "--times=5:6:2"});
+  EXPECT_EQ(options.Times, (std::vector<double>{0, 0.25, 0.5, 0.75, 1, 3, 5}));
+  EXPECT_EQ(options.Properties.size(), 1u);
+  // 0.1 steps are not exact in binary: the grid still ends at its last time.
+  options = SolverOptions::Parse({"out/rep", "--property", "S=? [ x ]", "--times", "0:0.3:0.1"});
+  ASSERT_EQ(options.Times.size(), 4u);
+  EXPECT_EQ(options.Times.back(), 0.3);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"p", "--property", "S=? [ x ]", "--times", "0:10"}, "is not a grid first:last:step"},
+      {{"p", "--property", "S=? [ x ]", "--times", "0:10:0"}, "needs a positive step"},
+      {{"p", "--property", "S=? [ x ]", "--times", "5:1:1"}, "needs a positive step"},
+      {{"p", "--property", "S=? [ x ]", "--times", "0:1e9:1"}, "a grid has at most 100000"},
+      {{"p", "--property", " "}, "--property needs a property"},
+      {{"p", "--times", "1"}, "--times gives the times of --where conditions"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    try {
+      SolverOptions::Parse(arguments);
+      ADD_FAILURE() << "accepted: " << arguments.back();
+    } catch (const SolverError& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
     }
   }
 }
