@@ -14,6 +14,7 @@
 #include "solver/SolverOptions.h"
 #include "solver/io/ChainFiles.h"
 #include "solver/io/StaReader.h"
+#include "solver/numeric/BottomComponents.h"
 #include "solver/property/PathSolver.h"
 #include "solver/property/PropertyParser.h"
 #include "solver/results/ChainExport.h"
@@ -281,6 +282,15 @@ ChainSolver::Result Solve(const std::vector<Property>& properties, const SolverO
   ChainSolver::Result pathInfo;
   pathInfo.Info = paths.info();
   PropertyQueries::Merge(total, pathInfo);
+  // The summary's closed classes are the chain's own (the solves above saw
+  // chains with states made absorbing).
+  if (total.Info.SteadyStateSolved) {
+    BottomComponents classes;
+    classes.find(files.Matrix, progress);
+    total.Info.Classes = classes.classes();
+    total.Info.Components = classes.components();
+    total.Info.TransientStates = classes.transientCount();
+  }
   return total;
 }
 

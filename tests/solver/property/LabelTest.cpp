@@ -58,6 +58,16 @@ TEST(LabelTest, LabelsAreConditionsInWhereAndInProperties) {
   EXPECT_NEAR(ValueOf(rows[5]), 1.0, 1e-15);
   EXPECT_NEAR(ValueOf(rows[6]), 4.0 / 3, 1e-15);
   EXPECT_EQ(ValueOf(rows[7]), 0.0); // state 1 is left for good
+
+  // --where alone (no property): the long run ends in a deadlock, the
+  // target with probability 1/3.
+  const auto where = SolveProperties(dir, prefix,
+                                     {"--where", R"("deadlock")", "--where",
+                                      R"("Target" && "deadlock" && !"init")", "--times", "0"});
+  ASSERT_EQ(where.size(), 4u);
+  EXPECT_EQ(ValueOf(where[0]), 0.0); // at t = 0, state 1
+  EXPECT_NEAR(ValueOf(where[1]), 1.0, 1e-12);
+  EXPECT_NEAR(ValueOf(where[3]), 1.0 / 3, 1e-12);
 }
 
 TEST(LabelTest, UnknownLabelsSuggestTheNearestAndListTheLabels) {

@@ -417,3 +417,49 @@ TEST(PathPropertyTest, DatabaseStoresARowPerPropertyAndTimeAndARefusalWithItsRow
                          "'P=? [ F<=T Up == 0 ]'"),
             "2");
 }
+
+// A rare event: starting with one machine down, all K go down before the
+// repairman has repaired everything. Gambler's ruin on the birth-death
+// chain: P = 1 / sum_{k=0}^{K-1} prod_{i=1}^{k} mu / ((K - i) lambda), about
+// 1e-13 here; state reduction keeps its relative accuracy.
+TEST(PathPropertyTest, RareUnboundedUntilKeepsItsRelativeAccuracy) {
+  const int machines = 6;
+  const double lambda = 0.001, mu = 1.0;
+  // State numbers: n = 1 down is state 1 (the initial state), n = 0 is
+  // state 2, n >= 2 is state n + 1.
+  auto number = [](int n) { return std::uint32_t(n == 1 ? 1 : n == 0 ? 2 : n + 1); };
+  TestChain chain;
+  chain.States = machines + 1;
+  std::vector<std::string> marking(machines + 1);
+  for (int n = 0; n <= machines; n++) {
+    if (n < machines)
+      chain.add(number(n), number(n + 1), (machines - n) * lambda);
+    if (n > 0)
+      chain.add(number(n), number(n - 1), mu);
+    marking[number(n) - 1] = std::to_string(machines - n) + "," + std::to_string(n);
+  }
+  chain.Variables = {TestVariable{"Zero", 3, {{0, 1}}, std::vector<double>(machines + 1, 0.0), {}}};
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "ruin", chain);
+  std::string sta = "(Up,Down)\n";
+  for (int s = 0; s <= machines; s++)
+    sta += std::to_string(s + 1) + ":(" + marking[std::size_t(s)] + ")\n";
+  WriteWhole(prefix + ".sta", sta);
+  const auto rows = SolveProperties(dir, prefix,
+                                    {"--property", "P=? [ Down > 0 U Down == 6 ]", "--property",
+                                     "P=? [ Down < 6 U Down == 0 ]", "--property",
+                                     "P=? [ Down > 0 U Down == 0 ]", "--epsilon", "1e-12"});
+  ASSERT_EQ(rows.size(), 3u);
+  double sum = 0, product = 1;
+  for (int k = 0; k < machines; k++) {
+    if (k > 0)
+      product *= mu / ((machines - k) * lambda);
+    sum += product;
+  }
+  EXPECT_NEAR(ValueOf(rows[0]), 1 / sum, 1e-12 / sum);
+  EXPECT_LT(ValueOf(rows[0]), 1e-12);
+  EXPECT_NEAR(ValueOf(rows[1]), 1 - 1 / sum, 1e-15);
+  // Passing through all down does not end this path: the chain comes back
+  // to 0 with probability 1 (decided by the graph search).
+  EXPECT_EQ(ValueOf(rows[2]), 1.0);
+}
