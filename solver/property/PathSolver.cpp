@@ -58,7 +58,7 @@ ChainSolver::Row SteadyRow(const std::string& name) {
 } // namespace
 
 PathSolver::PathSolver(const RateMatrix& matrix, const SolverOptions& options, Progress& progress)
-    : Matrix(matrix), Options(options), Reporter(progress), Graph(matrix) {
+    : Matrix(matrix), Options(options), Reporter(progress) {
   Info.States = matrix.states();
   Info.Transitions = matrix.transitions();
 }
@@ -137,6 +137,12 @@ LinearSystem::Report PathSolver::absorption(const RateMatrix& chain, std::vector
   return report;
 }
 
+const ReachabilityGraph& PathSolver::graph() {
+  if (!Graph)
+    Graph = std::make_unique<ReachabilityGraph>(Matrix);
+  return *Graph;
+}
+
 bool PathSolver::reduce(std::size_t states) const {
   return Options.SolveMethod == Method::Auto && states <= StateReduction::MaxStates;
 }
@@ -151,15 +157,15 @@ void PathSolver::noteReduction(std::size_t states) {
 ChainSolver::Row PathSolver::untilUnbounded(const std::string& name, const Mask& phi,
                                             const Mask& psi) {
   ChainSolver::Row row = SteadyRow(name);
-  const Mask zero = Graph.probability0(phi, psi);
-  const Mask one = Graph.probability1(phi, psi, zero);
+  const Mask zero = graph().probability0(phi, psi);
+  const Mask one = graph().probability1(phi, psi, zero);
   if (zero[0] != 0 || one[0] != 0) {
     row.Value = one[0] != 0 ? 1.0 : 0.0;
     return row;
   }
   // Only the states where the value lies strictly between 0 and 1 (and that
   // state 1 reaches) are solved for.
-  const Mask reach = Graph.reachable();
+  const Mask reach = graph().reachable();
   Mask absorbing(Matrix.states(), 0);
   for (std::uint32_t i = 0; i < Matrix.states(); i++)
     absorbing[i] = zero[i] != 0 || one[i] != 0 || reach[i] == 0 ? 1 : 0;
@@ -199,7 +205,7 @@ ChainSolver::Row PathSolver::untilUnbounded(const std::string& name, const Mask&
 ChainSolver::Result PathSolver::untilBounded(const std::string& name, const Mask& phi,
                                              const Mask& psi, const std::vector<double>& times,
                                              bool curves) {
-  const Mask zero = Graph.probability0(phi, psi);
+  const Mask zero = graph().probability0(phi, psi);
   if (psi[0] != 0 || zero[0] != 0) {
     // Exact without a transient pass: the path is decided in state 1.
     ChainSolver::Result decided;
@@ -323,15 +329,15 @@ ChainSolver::Row PathSolver::reachReward(const std::string& name, const Mask& ps
   ChainSolver::Row row = SteadyRow(name);
   if (psi[0] != 0)
     return row; // nothing accumulates: state 1 satisfies psi
-  const Mask zero = Graph.probability0({}, psi);
-  const Mask one = Graph.probability1({}, psi, zero);
+  const Mask zero = graph().probability0({}, psi);
+  const Mask one = graph().probability1({}, psi, zero);
   if (one[0] == 0) {
     row.Value = std::numeric_limits<double>::infinity();
     row.Note = zero[0] != 0 ? "never reached from state 1"
                             : "not reached from state 1 with positive probability";
     return row;
   }
-  const Mask reach = Graph.reachable();
+  const Mask reach = graph().reachable();
   Mask absorbing(Matrix.states(), 0);
   for (std::uint32_t i = 0; i < Matrix.states(); i++)
     absorbing[i] = psi[i] != 0 || reach[i] == 0 ? 1 : 0;

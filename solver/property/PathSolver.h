@@ -1,6 +1,7 @@
 #ifndef SOLVER_PROPERTY_PATHSOLVER_H
 #define SOLVER_PROPERTY_PATHSOLVER_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,8 +87,10 @@ private:
   const RateMatrix& Matrix;
   const SolverOptions& Options;
   Progress& Reporter;
-  ReachabilityGraph Graph;
+  std::unique_ptr<ReachabilityGraph> Graph; // built when first needed
   ChainSolver::Summary Info;
+
+  const ReachabilityGraph& graph();
 
   // x: expected times in the transient states of `chain` from state 1;
   // `caveat` says when the balance against the unit source is off by more
