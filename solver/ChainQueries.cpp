@@ -47,7 +47,7 @@ int ChainQueries::Run(const SolverOptions& options, Progress& progress,
   // indicator: a steady-state measure, and an instant-of-time one at the
   // --times points.
   const std::vector<CompactColumn> indicators = MarkingCondition::Indicators(
-      options.Prefix + ".sta", options.Conditions, files.Matrix.states(), progress);
+      options.Prefix + ".sta", options.Conditions, files.Matrix.states(), progress, &files.Matrix);
   std::vector<ChainSolver::Measure> measures;
   for (std::size_t c = 0; c < options.Conditions.size(); c++) {
     ChainSolver::Measure measure;

@@ -1,11 +1,14 @@
 #include "solver/SolverOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
 #include "solver/SolverError.h"
 
 namespace {
+
+constexpr double MaxGridTimes = 100000;
 
 [[noreturn]] void Bad(const std::string& what) {
   throw SolverError(SolverError::InputError, what + " (ssg-solve --help lists the options)");
@@ -28,14 +31,42 @@ std::uint64_t Whole(const std::string& option, const std::string& text) {
   return value;
 }
 
-// The times of --times: numbers separated by commas, each finite and not
-// negative.
+// A grid "first:last:step" of --times: first, first + step, ... up to last.
+void Grid(const std::string& item, std::vector<double>& times) {
+  const std::size_t colon = item.find(':');
+  const std::size_t second = item.find(':', colon + 1);
+  if (second == std::string::npos || item.find(':', second + 1) != std::string::npos)
+    Bad("--times: '" + item + "' is not a grid first:last:step (such as 0:1000:50)");
+  const double first = Number("--times", item.substr(0, colon));
+  const double last = Number("--times", item.substr(colon + 1, second - colon - 1));
+  const double step = Number("--times", item.substr(second + 1));
+  if (first < 0)
+    Bad("--times: '" + item + "' starts below 0 (times start at 0)");
+  if (!(step > 0) || last < first)
+    Bad("--times: '" + item + "' needs a positive step and a last time not below the first");
+  const double count = std::floor((last - first) / step * (1 + 1e-12)) + 1;
+  if (count > MaxGridTimes)
+    Bad("--times: '" + item + "' has " + std::to_string(static_cast<long long>(count)) +
+        " times; a grid has at most " + std::to_string(MaxGridTimes));
+  for (long long k = 0; k < static_cast<long long>(count); k++)
+    times.push_back(std::min(first + double(k) * step, last));
+}
+
+// The times of --times: numbers or grids first:last:step separated by
+// commas, each finite and not negative.
 std::vector<double> TimeList(const std::string& text) {
   std::vector<double> times;
   std::size_t at = 0;
   for (;;) {
     const std::size_t comma = text.find(',', at);
     const std::string item = text.substr(at, comma == std::string::npos ? comma : comma - at);
+    if (item.find(':') != std::string::npos) {
+      Grid(item, times);
+      if (comma == std::string::npos)
+        return times;
+      at = comma + 1;
+      continue;
+    }
     const double t = Number("--times", item);
     if (t < 0)
       Bad("--times: '" + item + "' is negative (times start at 0)");
@@ -146,6 +177,14 @@ SolverOptions SolverOptions::Parse(const std::vector<std::string>& arguments) {
       options.Conditions.push_back(takeValue());
       if (options.Conditions.back().find_first_not_of(" \t") == std::string::npos)
         Bad("--where needs a condition over the places, e.g. --where \"Pm1 > 0 && Pout4 == 0\"");
+    } else if (name == "--property") {
+      options.Properties.push_back(takeValue());
+      if (options.Properties.back().find_first_not_of(" \t") == std::string::npos)
+        Bad("--property needs a property, e.g. --property 'P=? [ F<=100 \"Failed\" ]'");
+    } else if (name == "--properties") {
+      options.PropertyFiles.push_back(takeValue());
+      if (options.PropertyFiles.back().empty())
+        Bad("--properties needs a file name");
     } else if (name == "--times") {
       for (double t : TimeList(takeValue()))
         options.Times.push_back(t);
@@ -168,7 +207,8 @@ SolverOptions SolverOptions::Parse(const std::vector<std::string>& arguments) {
       Bad("unknown option '" + word + "'");
     }
   }
-  if (!options.Times.empty() && options.Conditions.empty())
+  if (!options.Times.empty() && options.Conditions.empty() && options.Properties.empty() &&
+      options.PropertyFiles.empty())
     Bad("--times gives the times of --where conditions; without --where the reward variables "
         "are solved at the times of the .pvtype file");
   if (positional.empty())
@@ -211,8 +251,21 @@ Options (a value follows as the next word or after '='):
                       the marking satisfies COND, a condition over the place
                       names of <path><name>.sta (written by a model
                       executable run with --states), in the model language:
-                      --where "Pm1 > 0 && Pout4 == 0"; may be repeated
-  --times T,T,...     with --where: also the probability at these times
+                      --where "Pm1 > 0 && Pout4 == 0"; labels by their
+                      quoted name: "init", "deadlock" and the model's
+                      (--where '"Failed" && Up > 0'); may be repeated
+  --times T,T,...     with --where: also the probability at these times;
+                      with --property: the times a bound named T stands for;
+                      a grid first:last:step gives first, first+step, ...
+  --property P        instead of the reward variables, the path property P
+                      from state 1: P=? [ F<=t phi ], P=? [ F[t1,t2] phi ],
+                      P=? [ phi U<=t psi ], P=? [ F phi ], P=? [ phi U psi ],
+                      R=? [ F phi ] (expected time to reach phi),
+                      R{"var"}=? [ F phi ], R{"var"}=? [ C<=t ],
+                      R{"var"}=? [ I=t ], R{"var"}=? [ S ], S=? [ phi ];
+                      phi, psi as for --where, with labels by their quoted
+                      name ("Failed", "init", "deadlock"); may be repeated
+  --properties FILE   the properties of FILE, one per line (// comments)
   --export F PREFIX   write the chain for another tool (F: prism: PREFIX.tra
                       .sta .lab and PREFIX.<variable>.srew; drn: PREFIX.drn;
                       mtx: PREFIX.mtx, the generator matrix; dot: PREFIX.dot,
@@ -239,6 +292,7 @@ Examples:
   build/release/gen -P out/ -Nexp1 -B0 --states
   ssg-solve out/exp1 --plot out/exp1.png
   ssg-solve out/exp1 --where "FailState > 0" --times 24,360
+  ssg-solve out/exp1 --property 'R=? [ F FailState > 0 ]'
   ssg-solve out/exp1 --export prism out/exp1-prism
 )";
 }

@@ -25,6 +25,10 @@ public:
   // its steady-state probability and its probability at each of Times.
   std::vector<std::string> Conditions;
   std::vector<double> Times; // --times, in the order given
+  // --property: path properties (P=? [ F<=t "Failed" ], ...), solved
+  // instead of the reward variables; --properties: files of them.
+  std::vector<std::string> Properties;
+  std::vector<std::string> PropertyFiles;
   // --export: the chain written in another tool's format.
   struct Export {
     std::string Format; // prism, drn, mtx or dot

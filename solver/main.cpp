@@ -13,6 +13,7 @@
 #include "solver/numeric/ChainSolver.h"
 #include "solver/results/Plotter.h"
 #include "solver/Progress.h"
+#include "solver/property/PropertyQueries.h"
 #include "solver/results/ResultTable.h"
 #include "solver/results/SolveRecord.h"
 #include "solver/SolverError.h"
@@ -68,8 +69,10 @@ int main(int argc, char** argv) {
     std::cout << "ssg-solve " << SolverOptions::VersionText << '\n';
     return 0;
   }
-  if (ChainQueries::Wanted(options)) {
+  if (PropertyQueries::Wanted(options) || ChainQueries::Wanted(options)) {
     try {
+      if (PropertyQueries::Wanted(options))
+        return PropertyQueries::Run(options, progress, started);
       return ChainQueries::Run(options, progress, started);
     } catch (const SolverError& error) {
       progress.finish();

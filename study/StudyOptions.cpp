@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -88,6 +89,12 @@ StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
       options.PlotFile = take();
       if (!EndsWith(options.PlotFile, ".png") && !EndsWith(options.PlotFile, ".svg"))
         Bad("--plot: '" + options.PlotFile + "' must end in .png or .svg");
+    } else if (name == "--property" || name == "--properties" || name == "--times") {
+      std::string given = take();
+      if (name == "--properties")
+        given = std::filesystem::absolute(given).string();
+      options.SolveArguments.push_back(name);
+      options.SolveArguments.push_back(given);
     } else if (name == "--report") {
       options.Report = take();
     } else if (name == "--study") {
@@ -167,6 +174,10 @@ Options (a value follows as the next word or after '='):
   --jobs N, -j N      experiments run at once (default: processors)
   --plot FILE         draw each measure against the experiments, or against
                       the one global variable that changes (.png or .svg)
+  --property P        solve the path property P (ssg-solve --property)
+                      instead of the reward variables; may be repeated
+  --properties FILE   the properties of FILE (ssg-solve --properties)
+  --times T,...       the times of a property's bound T (ssg-solve --times)
   --report DB         print the table of DB's latest study; run nothing
   --study ID          with --report: that study instead of the latest
   --quiet, -q         no progress on standard error

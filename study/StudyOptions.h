@@ -24,6 +24,10 @@ public:
   std::string Experiments; // as given; empty: all
   unsigned Jobs = 0;       // 0: the number of processors
   std::string PlotFile;
+  // --property, --properties, --times: passed to ssg-solve, which then
+  // answers these properties instead of the reward variables (and the model
+  // executable runs with --states).
+  std::vector<std::string> SolveArguments;
   std::string Report;    // --report: the database to print
   long long StudyId = 0; // --study: which study to report (0: the latest)
   bool Quiet = false;

@@ -87,7 +87,9 @@ long long StudyRunner::run() {
     job.Now = Job::Phase::Solving;
     Db.setStatus(study, job.Experiment, "solving");
     try {
-      job.Child.start({Config.Solver, job.Prefix, "--db", Config.DbFile, "--quiet"}, job.SolveLog);
+      std::vector<std::string> solve{Config.Solver, job.Prefix, "--db", Config.DbFile, "--quiet"};
+      solve.insert(solve.end(), Config.SolveArguments.begin(), Config.SolveArguments.end());
+      job.Child.start(solve, job.SolveLog);
     } catch (const std::runtime_error& e) {
       fail(job, "ssg-solve", job.SolveLog, std::string("could not be started: ") + e.what());
     }
@@ -96,10 +98,20 @@ long long StudyRunner::run() {
     job.Now = Job::Phase::Generating;
     Db.setStatus(study, job.Experiment, "generating");
     try {
-      job.Child.start({Config.Model, "-P", Config.OutDir + "/", "-N",
-                       "exp" + std::to_string(job.Experiment), "-B", std::to_string(job.Experiment),
-                       "-s", Config.DbFile, "-e", entity},
-                      job.GenLog);
+      std::vector<std::string> generate{Config.Model,
+                                        "-P",
+                                        Config.OutDir + "/",
+                                        "-N",
+                                        "exp" + std::to_string(job.Experiment),
+                                        "-B",
+                                        std::to_string(job.Experiment),
+                                        "-s",
+                                        Config.DbFile,
+                                        "-e",
+                                        entity};
+      if (!Config.SolveArguments.empty())
+        generate.emplace_back("--states");
+      job.Child.start(generate, job.GenLog);
     } catch (const std::runtime_error& e) {
       fail(job, "the generator", job.GenLog, std::string("could not be started: ") + e.what());
     }

@@ -29,6 +29,9 @@ public:
     unsigned Jobs = 1;
     bool Quiet = false;
     std::string Solver; // the ssg-solve executable
+    // Extra ssg-solve options (--property ...); when there are any, the
+    // model executable also writes the markings (--states).
+    std::vector<std::string> SolveArguments;
   };
 
   StudyRunner(Setup setup, StudyDatabase& db, std::ostream& messages);

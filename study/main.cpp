@@ -103,6 +103,7 @@ int RunStudy(const StudyOptions& options) {
   setup.Jobs = options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
   setup.Quiet = options.Quiet;
   setup.Solver = StudyRunner::SolverNextToThisProgram();
+  setup.SolveArguments = options.SolveArguments;
 
   StudyDatabase db(setup.DbFile, true);
   StudyRunner runner(setup, db, std::cerr);

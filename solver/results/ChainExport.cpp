@@ -3,11 +3,12 @@
 #include <cctype>
 #include <set>
 
-#include "solver/io/ChainFiles.h"
-#include "solver/results/OutputFile.h"
+#include "solver/MarkingCondition.h"
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
+#include "solver/io/ChainFiles.h"
 #include "solver/io/StaReader.h"
+#include "solver/results/OutputFile.h"
 
 namespace {
 
@@ -50,6 +51,43 @@ std::string NameTuple(const std::vector<std::string>& names) {
   for (std::size_t i = 0; i < ids.size(); i++)
     tuple += (i > 0 ? "," : "") + ids[i];
   return tuple + ")";
+}
+
+// The labels of the .sta file's `label(Name)` columns: their names and,
+// per state, one byte per label.
+struct StaLabels {
+  std::vector<std::string> Names;
+  std::vector<std::uint8_t> Values; // state i, label l at i * Names.size() + l
+  bool holds(std::uint32_t i, std::size_t l) const { return Values[i * Names.size() + l] != 0; }
+};
+
+StaLabels ReadLabels(const ChainFiles& files, Progress& progress) {
+  StaLabels labels;
+  if (!StaReader::Exists(files.Prefix))
+    return labels;
+  StaReader reader(files.Prefix + ".sta");
+  labels.Names = MarkingCondition::LabelNames(reader.names());
+  if (labels.Names.empty())
+    return labels;
+  std::vector<std::size_t> columns;
+  for (std::size_t c = 0; c < reader.names().size(); c++)
+    if (reader.names()[c].rfind("label(", 0) == 0)
+      columns.push_back(c);
+  const std::uint32_t n = files.Matrix.states();
+  labels.Values.reserve(std::size_t(n) * columns.size());
+  reader.read(
+      n,
+      [&](std::uint32_t, const std::int64_t* values) {
+        for (std::size_t c : columns)
+          labels.Values.push_back(values[c] != 0 ? 1 : 0);
+      },
+      progress);
+  return labels;
+}
+
+// Whether a .sta column is a label's (exported as a label, not a variable).
+bool IsLabelColumn(const std::string& name) {
+  return name.rfind("label(", 0) == 0 && name.back() == ')';
 }
 
 // The chain's name for the files' comments: its prefix without the
@@ -104,16 +142,23 @@ ChainExport::Written ChainExport::Prism(const ChainFiles& files, const std::stri
   if (StaReader::Exists(files.Prefix)) {
     StaReader reader(files.Prefix + ".sta");
     OutputFile sta(prefix + ".sta");
-    sta.put(NameTuple(reader.names())).put('\n');
-    const std::size_t columns = reader.names().size();
+    // The variables: every column but the labels' (those go to the .lab).
+    std::vector<std::string> variables;
+    std::vector<std::size_t> columns;
+    for (std::size_t c = 0; c < reader.names().size(); c++)
+      if (!IsLabelColumn(reader.names()[c])) {
+        variables.push_back(reader.names()[c]);
+        columns.push_back(c);
+      }
+    sta.put(NameTuple(variables)).put('\n');
     reader.read(
         n,
         [&](std::uint32_t state, const std::int64_t* values) {
           sta.putWhole(state - 1).put(":(");
-          for (std::size_t c = 0; c < columns; c++) {
+          for (std::size_t c = 0; c < columns.size(); c++) {
             if (c > 0)
               sta.put(',');
-            sta.putSigned(values[c]);
+            sta.putSigned(values[columns[c]]);
           }
           sta.put(")\n");
         },
@@ -125,16 +170,30 @@ ChainExport::Written ChainExport::Prism(const ChainFiles& files, const std::stri
                             ".sta: run the model executable with --states for the markings");
   }
 
+  // Labels: init and deadlock, then the model's (label(Name) columns of
+  // the .sta file) numbered from 2.
+  const StaLabels labels = ReadLabels(files, progress);
   OutputFile lab(prefix + ".lab");
-  lab.put("0=\"init\" 1=\"deadlock\"\n");
+  lab.put(R"(0="init" 1="deadlock")");
+  for (std::size_t l = 0; l < labels.Names.size(); l++)
+    lab.put(' ').putWhole(l + 2).put("=\"").put(labels.Names[l]).put('"');
+  lab.put('\n');
   for (std::uint32_t i = 0; i < n; i++) {
     const bool deadlock = Absorbing(matrix, i);
-    if (i == 0 && deadlock)
-      lab.put("0: 0 1\n");
-    else if (i == 0)
-      lab.put("0: 0\n");
-    else if (deadlock)
-      lab.putWhole(i).put(": 1\n");
+    bool any = i == 0 || deadlock;
+    for (std::size_t l = 0; l < labels.Names.size() && !any; l++)
+      any = labels.holds(i, l);
+    if (!any)
+      continue;
+    lab.putWhole(i).put(':');
+    if (i == 0)
+      lab.put(" 0");
+    if (deadlock)
+      lab.put(" 1");
+    for (std::size_t l = 0; l < labels.Names.size(); l++)
+      if (labels.holds(i, l))
+        lab.put(' ').putWhole(l + 2);
+    lab.put('\n');
   }
   lab.close();
   written.Files.push_back(lab.fileName());
@@ -161,6 +220,8 @@ ChainExport::Written ChainExport::Drn(const ChainFiles& files, const std::string
   const RateMatrix& matrix = files.Matrix;
   const std::uint32_t n = matrix.states();
   Written written;
+  Progress quiet(false);
+  const StaLabels labels = ReadLabels(files, quiet);
   OutputFile drn(prefix + ".drn");
   drn.put("// continuous-time Markov chain of ").put(ChainName(files)).put("\n");
   drn.put("@type: CTMC\n@parameters\n\n@reward_models\n");
@@ -184,6 +245,9 @@ ChainExport::Written ChainExport::Drn(const ChainFiles& files, const std::string
       drn.put(" init");
     if (deadlock)
       drn.put(" deadlock");
+    for (std::size_t l = 0; l < labels.Names.size(); l++)
+      if (labels.holds(i, l))
+        drn.put(' ').put(labels.Names[l]);
     drn.put("\n\taction 0\n");
     if (deadlock)
       drn.put("\t\t").putWhole(i).put(" : 1\n");

@@ -20,12 +20,15 @@ class Progress;
 // are not exported (a note says so when a variable has them).
 //
 // - prism: <prefix>.tra ("<states> <transitions>", then "i j rate" sorted by
-//   i, then j), <prefix>.sta (the markings, from our .sta when it exists),
-//   <prefix>.lab (labels init and deadlock: 0="init" 1="deadlock", then
-//   "i: 0 1"-style lines), and <prefix>.<variable>.srew per reward variable
+//   i, then j), <prefix>.sta (the markings, from our .sta when it exists,
+//   without its label columns), <prefix>.lab (labels init and deadlock:
+//   0="init" 1="deadlock", then the model's labels, the .sta columns
+//   label(Name), as 2="Name" ...; then "i: 0 1 2"-style lines for the states
+//   with a label), and <prefix>.<variable>.srew per reward variable
 //   ("<states> <non-zero rewards>", then "i reward").
 // - drn: <prefix>.drn, a CTMC in the explicit text format with one reward
-//   model per reward variable, the labels init and deadlock; an absorbing
+//   model per reward variable, the labels init, deadlock and the model's
+//   (by name after the state's rewards); an absorbing
 //   state gets a transition to itself with rate 1 (the format wants every
 //   state to have one; it changes nothing in the chain).
 // - mtx: <prefix>.mtx, the generator matrix Q in Matrix Market coordinate

@@ -246,3 +246,29 @@ TEST(StudyRunTest, PlotIsDrawnAgainstTheChangingVariable) {
 }
 
 } // namespace
+
+// Path properties through a study: the generator writes the markings, the
+// solver answers the properties, and the table has a column per property
+// and time. The mean time until all K machines are down is the birth-death
+// first-passage sum m_n = (1 + mu m_(n-1)) / ((K - n) lambda), n < K.
+TEST(StudyRunTest, PropertiesAreSolvedForEveryExperiment) {
+  ScratchDir dir;
+  const std::string out = dir.file("rep");
+  RunResult run =
+      RunProgram(Bin("ssg-study"), {Bin("gen-repairman"), "--out", out, "--experiments", "0-2",
+                                    "--jobs", "1", "--property", "R=? [ F Up == 0 ]", "-q"});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  const std::vector<std::string> lines = Lines(TableOf(run.out));
+  ASSERT_EQ(lines.size(), 4u) << run.out;
+  EXPECT_NE(lines[0].find("R=? [ F Up == 0 ]"), std::string::npos) << lines[0];
+  for (int k = 1; k <= 3; k++) {
+    double total = 0, m = 0;
+    for (int n = 0; n < k; n++) {
+      m = (1 + (n > 0 ? 1.0 * m : 0.0)) / ((k - n) * 0.1);
+      total += m;
+    }
+    const std::vector<std::string> fields = Fields(lines[std::size_t(k)]);
+    ASSERT_GE(fields.size(), 9u) << lines[std::size_t(k)];
+    EXPECT_NEAR(std::stod(fields[fields.size() - 2]), total, 1e-7 * total) << lines[std::size_t(k)];
+  }
+}
