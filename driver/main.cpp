@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "database/ResultsDB.h"
 #include "driver/BaseStudyClass.h"
 #include "driver/CommandLine.h"
 #include "driver/GlobalValues.h"
@@ -58,9 +59,12 @@ int main(int argc, char** argv) {
   generator->InitializeTrace();
   generator->GenStateSpace();
   RunSummary::Print(std::cout, *generator, started);
+  // The files are complete; the run's record in the database (-s) may not be.
+  const bool recorded =
+      generator->ResultsDatabase == nullptr || generator->ResultsDatabase->recorded();
 
   DestructStudy();
   delete generator;
   ResetCommandLineSettings();
-  return 0;
+  return recorded ? 0 : RunRecord::NotStoredStatus;
 }
