@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "database/ResultsDB.h"
 #include "model/ActivityLinks.h"
 #include "model/BaseActionClass.h"
 #include "model/BaseGroupClass.h"
@@ -23,7 +24,6 @@
 #include "ssg/OutOfMemory.h"
 #include "ssg/OutputThread.h"
 #include "ssg/ProgressReport.h"
-#include "database/ResultsDB.h"
 #include "ssg/Reward.h"
 #include "ssg/StaWriter.h"
 #include "ssg/StateColumns.h"
@@ -311,6 +311,7 @@ void StateSpaceGen::StartRewardFile(char* varFile) {
   RewardWriter = new Reward(Model, FileType, varFile);
   // The placeholder firing sets the variables' values in the initial state.
   Model->FireAction(NextState, &Model->NoActionFired);
+  CheckRewards(StateCounter);
   RewardWriter->Calculate(StateCounter);
 }
 
@@ -332,14 +333,17 @@ void StateSpaceGen::StartStatesFile() {
     RemoveEarlierFile(StatesFileName);
     return;
   }
-  // The stored state: the model's vector, then each Erlang action's phase.
+  MarkingWriter = new StaWriter(StoredStateColumns(), StatesFileName.c_str());
+  MarkingWriter->Write(1, StateTable->StoredState(1));
+}
+
+StateColumns StateSpaceGen::StoredStateColumns() {
   StateColumns columns = StateColumns::Of(*Model);
   for (unsigned int i = 0; i < NumErlangActions; i++)
     columns.append(std::string("phase(") + ErlangActions[i]->ActionName + ")",
                    StateColumns::Kind::Int16, sizeof(short));
   assert(columns.stateSize() == StoredStateSize && "the columns cover the stored state");
-  MarkingWriter = new StaWriter(std::move(columns), StatesFileName.c_str());
-  MarkingWriter->Write(1, StateTable->StoredState(1));
+  return columns;
 }
 
 void StateSpaceGen::FinishStatesFile() {
@@ -686,6 +690,24 @@ void StateSpaceGen::BadRate(BaseActionClass* action, BaseGroupClass* group) {
   std::exit(1);
 }
 
+void StateSpaceGen::CheckRewards(uint32_t number) {
+  for (int i = 0; i < Model->NumPVs; i++)
+    if (!std::isfinite(Model->PVList[i]->RewardValue) ||
+        !std::isfinite(Model->PVList[i]->ImpulseValue)) [[unlikely]]
+      BadReward(i, number);
+}
+
+void StateSpaceGen::BadReward(int variable, uint32_t number) {
+  const PerformanceVariableNode* pv = Model->PVList[variable];
+  const bool rate = !std::isfinite(pv->RewardValue);
+  std::cerr << "Error: reward variable " << pv->Name << " has "
+            << (rate ? "rate reward " : "impulse reward ")
+            << (rate ? pv->RewardValue : pv->ImpulseValue) << " in state " << number << " (marking "
+            << StoredStateColumns().describe(NextState) << "); a reward must be a finite number"
+            << std::endl;
+  std::exit(1);
+}
+
 void StateSpaceGen::BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
                                    double totalWeight) {
   std::cerr << "Error: the competing instantaneous activities";
@@ -811,6 +833,7 @@ uint32_t StateSpaceGen::NumberNewState() {
   // could wrap.
   StateTable->Insert(NextState, uint64_t(StateCounter) + 1);
   StateCounter++;
+  CheckRewards(StateCounter);
   RewardWriter->Calculate(StateCounter);
   if (MarkingWriter != nullptr)
     WriteMarking();

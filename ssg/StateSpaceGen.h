@@ -17,6 +17,7 @@ class BaseActionClass;
 class BaseGroupClass;
 class Reward;
 class StaWriter;
+class StateColumns;
 class HybridHash;
 class ResultsDB;
 class TraceFileContainer;
@@ -326,6 +327,14 @@ private:
   // sound the probability its group gives it) and the state explored; exit
   // status 1.
   [[noreturn]] void BadRate(BaseActionClass* action, BaseGroupClass* group);
+  // Ends the run when a reward variable's value in the state just numbered
+  // (`number`, in NextState) is not finite: exit status 1, naming the
+  // variable, the state and its marking.
+  void CheckRewards(uint32_t number);
+  [[noreturn, gnu::noinline, gnu::cold]] void BadReward(int variable, uint32_t number);
+  // The columns of the stored state: the model's vector, then each Erlang
+  // action's phase.
+  StateColumns StoredStateColumns();
   [[noreturn]] void BadWeight(BaseActionClass* action, double weight);
   // Competing activities whose weights add up to 0 (or overflow): no share
   // is defined. The message names them and the state.
