@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
   generator->TraceLevel = TempTraceLevel;
   generator->WriteStates = gWriteStates;
   generator->ShowProgress = gShowProgress;
+  generator->MaxStates = gMaxStates;
   std::cout << "SSG: SetTraceLevel: " << TempTraceLevel << std::endl;
 
   generator->InitializeTrace();

@@ -20,6 +20,7 @@
 #include "model/StandardErrors.h"
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
+#include "ssg/DiskSpaceWatch.h"
 #include "ssg/HybridHash.h"
 #include "ssg/OutOfMemory.h"
 #include "ssg/OutputThread.h"
@@ -395,6 +396,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   OutOfMemory memoryGuard(StateCounter);
   OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter);
   ProgressReport progress(ShowProgress);
+  DiskSpaceWatch space(std::string(ExperimentPath) + ExperimentName);
   // Model faults found while firing name the state explored.
   SetFaultState(&CurrentStateNumber);
   uint64_t explored = 0;
@@ -408,6 +410,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
       PrintProgress(n);
     if ((n & 255) == 0 && progress.due())
       progress.report(StateCounter, n);
+    space.check(StateCounter);
     if (Transitions.empty()) {
       AbsorbingStates++;
       if (AbsorbFlag == 1)
@@ -708,6 +711,13 @@ void StateSpaceGen::BadReward(int variable, uint32_t number) {
   std::exit(1);
 }
 
+void StateSpaceGen::TooManyStates() {
+  std::cerr << "Error: the chain has more than " << MaxStates << " states (--max-states "
+            << MaxStates << ", reached while exploring state " << CurrentStateNumber
+            << "); the run stops, its files incomplete" << std::endl;
+  std::exit(1);
+}
+
 void StateSpaceGen::BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
                                    double totalWeight) {
   std::cerr << "Error: the competing instantaneous activities";
@@ -831,6 +841,8 @@ void StateSpaceGen::SaveStableState(double rate, uint32_t number) {
 uint32_t StateSpaceGen::NumberNewState() {
   // The state table refuses numbers beyond 32 bits before StateCounter
   // could wrap.
+  if (StateCounter == MaxStates) [[unlikely]]
+    TooManyStates();
   StateTable->Insert(NextState, uint64_t(StateCounter) + 1);
   StateCounter++;
   CheckRewards(StateCounter);

@@ -126,6 +126,9 @@ public:
   // Set before GenStateSpace: report progress on standard error at most once
   // a second (ProgressReport).
   bool ShowProgress = false;
+  // Set before GenStateSpace: the most states the run may number (0: no
+  // limit); one more ends it with status 1 (TooManyStates).
+  uint64_t MaxStates = 0;
   // The files the run wrote (complete once GenStateSpace returns).
   std::vector<std::string> FilesWritten;
 
@@ -332,6 +335,7 @@ private:
   // variable, the state and its marking.
   void CheckRewards(uint32_t number);
   [[noreturn, gnu::noinline, gnu::cold]] void BadReward(int variable, uint32_t number);
+  [[noreturn, gnu::noinline, gnu::cold]] void TooManyStates();
   // The columns of the stored state: the model's vector, then each Erlang
   // action's phase.
   StateColumns StoredStateColumns();

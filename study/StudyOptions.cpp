@@ -48,6 +48,11 @@ StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
       name = word.substr(0, eq);
       value = word.substr(eq + 1);
       hasValue = true;
+    } else if (word[1] != '-' && word.size() > 2) {
+      // A letter's value may follow it directly: -j2 as -j 2.
+      name = word.substr(0, 2);
+      value = word.substr(2);
+      hasValue = true;
     }
     auto flag = [&]() {
       if (hasValue)
@@ -159,7 +164,8 @@ the files (its table to <dir>/exp<n>.solve.log), records both in the results
 database, and prints one row per experiment: the global variables, states,
 transitions, seconds and every measure.
 
-Options (a value follows as the next word or after '='):
+Options (a value follows as the next word or after '='; a letter's value
+may follow it directly, -j2):
   --out DIR           directory of the files, created when missing
                       (default out/<executable's name>)
   --db FILE           results database (default DIR/results.db)
