@@ -20,12 +20,13 @@ std::string RunSummary::Line(uint64_t states, uint64_t transitions, uint64_t abs
 }
 
 void RunSummary::Print(std::ostream& out, const StateSpaceGen& generator,
-                       std::chrono::steady_clock::time_point started) {
+                       std::chrono::steady_clock::time_point started,
+                       const std::string& valuesInForce) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   out << Line(generator.CurrentStateNumber, generator.TransitionsWritten, generator.AbsorbingStates,
               seconds, PeakBytes(), BytesOf(generator.FilesWritten))
-      << std::endl;
+      << (valuesInForce.empty() ? "" : "; values in force: ") << valuesInForce << std::endl;
 }
 
 uint64_t RunSummary::PeakBytes() {

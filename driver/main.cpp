@@ -2,6 +2,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "database/ResultsDB.h"
 #include "driver/BaseStudyClass.h"
@@ -38,9 +40,22 @@ int main(int argc, char** argv) {
   }
   study->SetGVs(ExpNum);
   study->PrintGlobalValues(ExpNum);
+  // The values in force, listed in the summary when an override changed one.
+  std::string valuesInForce;
   if (OverrideString != nullptr) {
+    std::vector<std::string> before;
+    for (int i = 0; i < study->GetNumGVs(); i++)
+      before.push_back(GlobalValues::Text(*study, i));
     study->overrideGVs(OverrideString);
     std::cout << "Overriding global variables in ssg" << std::endl;
+    bool changed = false;
+    for (int i = 0; i < study->GetNumGVs(); i++) {
+      const std::string now = GlobalValues::Text(*study, i);
+      changed = changed || now != before[static_cast<std::size_t>(i)];
+      valuesInForce += (i > 0 ? ", " : "") + std::string(study->GetGVName(i)) + "=" + now;
+    }
+    if (!changed)
+      valuesInForce.clear();
   }
 
   PVModel* model = study->GetPVModel(false);
@@ -59,7 +74,7 @@ int main(int argc, char** argv) {
 
   generator->InitializeTrace();
   generator->GenStateSpace();
-  RunSummary::Print(std::cout, *generator, started);
+  RunSummary::Print(std::cout, *generator, started, valuesInForce);
   // The files are complete; the run's record in the database (-s) may not be.
   const bool recorded =
       generator->ResultsDatabase == nullptr || generator->ResultsDatabase->recorded();

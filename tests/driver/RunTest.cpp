@@ -68,6 +68,21 @@ TEST(RunTest, OverridesChangeTheRates) {
       << run.out;
   EXPECT_NE(ReadFile(dir.file("exp1.arm")).find("\n" + Sci(1 * (0.25 * 0.5)) + "\n"),
             std::string::npos);
+  // The summary line ends with the values the run used.
+  EXPECT_NE(run.out.find(" bytes written; values in force: lambda=0.1, meo=0.5\n"),
+            std::string::npos)
+      << run.out;
+
+  // An override that changes nothing (the same value; a type letter that
+  // does not match, reported and skipped) leaves the summary as it was.
+  for (const char* same : {"-Od:meo:0.1", "-Oi:meo:3"}) {
+    RunResult unchanged = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", same});
+    ASSERT_EQ(unchanged.status, 0) << unchanged.err;
+    EXPECT_EQ(unchanged.out.find("values in force"), std::string::npos) << unchanged.out;
+  }
+  RunResult mismatch = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-Oi:meo:3"});
+  EXPECT_EQ(mismatch.err,
+            "Override i:meo:3 skipped: global variable meo is a double, not an int\n");
 }
 
 TEST(RunTest, MarkingFileThatCannotBeWrittenFailsTheRunBeforeTheArmCount) {
