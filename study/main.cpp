@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "database/SqlDatabase.h"
+#include "study/ModelBuild.h"
 #include "study/ModelExecutable.h"
 #include "study/StudyDatabase.h"
 #include "study/StudyOptions.h"
@@ -91,10 +92,18 @@ int RunStudy(const StudyOptions& options) {
                              (error ? ": " + error.message() : ""));
   const std::string outDir = Absolute(options.OutDir);
 
+  // A model file: its executable, built or found in the cache.
+  std::string executable = options.Model;
+  if (ModelBuild::IsModelFile(options.Model)) {
+    std::vector<ModelBuild::Setting> settings;
+    for (const std::string& set : options.Sets)
+      settings.push_back(ModelBuild::ParseSetting(set));
+    executable = ModelBuild::Prepare(options.Model, settings, std::cerr, options.Quiet);
+  }
   ModelExecutable::Listing listing =
-      ModelExecutable::List(options.Model, outDir + "/.experiments-" + std::to_string(getpid()));
+      ModelExecutable::List(executable, outDir + "/.experiments-" + std::to_string(getpid()));
   StudyRunner::Setup setup;
-  setup.Model = options.Model;
+  setup.Model = executable;
   setup.OutDir = outDir;
   setup.DbFile = Absolute(options.DbFile);
   setup.ExperimentsText = options.Experiments.empty() ? "0-" + std::to_string(listing.count() - 1)
@@ -127,6 +136,9 @@ int main(int argc, char** argv) {
     }
     return options.Report.empty() ? RunStudy(options) : Report(options);
   } catch (const StudyOptions::Error& e) {
+    std::cerr << "ssg-study: " << e.what() << std::endl;
+    return Unusable;
+  } catch (const ModelBuild::Error& e) {
     std::cerr << "ssg-study: " << e.what() << std::endl;
     return Unusable;
   } catch (const SqlDatabase::Error& e) {
