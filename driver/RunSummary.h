@@ -21,8 +21,11 @@ class StateSpaceGen;
 // as the run used it).
 class RunSummary {
 public:
+  // With self-loops, the transitions are followed by "(<k> to the state
+  // itself)": entries the count includes and a solver has no use for.
   static std::string Line(uint64_t states, uint64_t transitions, uint64_t absorbing,
-                          double wallSeconds, uint64_t peakBytes, uint64_t bytesWritten);
+                          double wallSeconds, uint64_t peakBytes, uint64_t bytesWritten,
+                          uint64_t selfLoops = 0);
   // The line of a finished generation, to `out`; `valuesInForce` ("lambda=
   // 0.001, meo=0.5"), when not empty, ends it.
   static void Print(std::ostream& out, const StateSpaceGen& generator,

@@ -417,6 +417,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
         (this->*rules.reportAbsorbing)();
     }
     TransitionsWritten += Transitions.size();
+    SelfLoopsWritten += Transitions.contains(n) ? 1 : 0;
     output.armRecord(n, Transitions);
     Transitions.clear();
     explored++;

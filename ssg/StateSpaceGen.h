@@ -116,6 +116,8 @@ public:
   double HashValue;
   // Entries written to the .arm file so far (the results database's count).
   uint64_t TransitionsWritten = 0;
+  // Of those, entries from a state to itself, so far.
+  uint64_t SelfLoopsWritten = 0;
   // States written with no entry at all (absorbing states), so far.
   uint64_t AbsorbingStates = 0;
   // Set before GenStateSpace, like FileType: also write the state-marking

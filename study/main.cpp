@@ -49,9 +49,14 @@ int Finish(const StudyTable& table, const std::string& title, const StudyOptions
   return status;
 }
 
-// A plot's title: the model executable's name.
-std::string Title(const std::string& model) {
-  return model.substr(model.rfind('/') + 1);
+// A plot's title: the model's name (the executable's, or the model file's
+// without .san), and the values the experiments share.
+std::string Title(const std::string& model, const StudyTable& table) {
+  std::string name = model.substr(model.rfind('/') + 1);
+  if (ModelBuild::IsModelFile(name))
+    name.resize(name.size() - 4);
+  const std::string fixed = table.fixedValues();
+  return fixed.empty() ? name : name + " (" + fixed + ")";
 }
 
 int Report(const StudyOptions& options) {
@@ -77,7 +82,8 @@ int Report(const StudyOptions& options) {
   int failed = 0;
   for (const auto& e : experiments)
     failed += e.Status == "failed" || (study->Status != "running" && e.Status != "done");
-  return Finish(StudyTable(experiments), Title(study->Model), options, failed);
+  StudyTable table(experiments);
+  return Finish(table, Title(study->Model, table), options, failed);
 }
 
 std::string Absolute(const std::string& path) {
@@ -118,7 +124,8 @@ int RunStudy(const StudyOptions& options) {
   long long study = runner.run();
   std::cout << "study " << study << ": " << options.Model << " experiments "
             << setup.ExperimentsText << " (database " << options.DbFile << ")\n";
-  return Finish(StudyTable(db.experiments(study)), Title(options.Model), options, runner.failed());
+  StudyTable table(db.experiments(study));
+  return Finish(table, Title(options.Model, table), options, runner.failed());
 }
 
 } // namespace
