@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "database/ResultsDB.h"
 #include "driver/BaseStudyClass.h"
 #include "driver/CommandLine.h"
 #include "driver/GlobalValues.h"
+#include "database/ResultsDB.h"
 
 void RunRecord::Start(ResultsDB& db, BaseStudyClass& study, const char* program) {
   std::string model = program ? program : "";

@@ -309,6 +309,7 @@ void StateSpaceGen::ReleaseWorkBuffers() {
 }
 
 void StateSpaceGen::StartRewardFile(char* varFile) {
+  VarFileName = varFile;
   RewardWriter = new Reward(Model, FileType, varFile);
   // The placeholder firing sets the variables' values in the initial state.
   Model->FireAction(NextState, &Model->NoActionFired);
@@ -350,6 +351,19 @@ StateColumns StateSpaceGen::StoredStateColumns() {
 void StateSpaceGen::FinishStatesFile() {
   if (MarkingWriter == nullptr)
     return;
+  // The .var file is complete by now: when the .sta file cannot be, the
+  // .var is emptied (a complete one holds state 1's record at least), so
+  // that no file of the failed run looks finished.
+  RecordWriter& file = MarkingWriter->file();
+  file.deferFailures(true);
+  file.flush();
+  if (file.failed()) {
+    if (!VarFileName.empty() && ::truncate(VarFileName.c_str(), 0) != 0)
+      std::cerr << "Warning: could not empty " << VarFileName << ": " << std::strerror(errno)
+                << std::endl;
+    file.reportFailure();
+  }
+  file.deferFailures(false);
   MarkingWriter->Close();
   delete MarkingWriter;
   MarkingWriter = nullptr;

@@ -201,6 +201,8 @@ protected:
   // The .sta writer while WriteStates holds, during generation.
   StaWriter* MarkingWriter = nullptr;
   std::string StatesFileName;
+  // The .var file's name, emptied when a later file cannot be completed.
+  std::string VarFileName;
 
   // What sets the two methods apart in the breadth-first loop.
   struct ExplorationRules {

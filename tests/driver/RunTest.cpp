@@ -99,6 +99,9 @@ TEST(RunTest, MarkingFileThatCannotBeWrittenFailsTheRunBeforeTheArmCount) {
   // still blank).
   const std::string arm = ReadFile(dir.file("exp1.arm"));
   EXPECT_TRUE(arm.empty() || arm.substr(0, 3) == "1\n ") << arm.substr(0, 80);
+  // Nor does the .var file: it is emptied (a complete one holds at least
+  // state 1's record).
+  EXPECT_EQ(std::filesystem::file_size(dir.file("exp1.var")), 0u);
 
   // Unopenable (a directory of that name): the open message names it.
   std::filesystem::remove(file);

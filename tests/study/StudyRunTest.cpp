@@ -9,9 +9,9 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/ssg/GenHarness.h"
+#include "tests/database/ResultsQuery.h"
 
 namespace {
 
