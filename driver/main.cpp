@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
   std::string valuesInForce;
   if (OverrideString != nullptr) {
     std::vector<std::string> before;
+    before.reserve(static_cast<std::size_t>(std::max(study->GetNumGVs(), 0)));
     for (int i = 0; i < study->GetNumGVs(); i++)
       before.push_back(GlobalValues::Text(*study, i));
     study->overrideGVs(OverrideString);

@@ -296,7 +296,7 @@ std::string ModelBuild::Prepare(const std::string& modelFile, const std::vector<
   command.push_back(std::string(SSG_SOURCE_DIR) + "/driver/main.cpp");
   for (const std::string& lib : Words(SSG_MODEL_LIBS))
     command.push_back(lib);
-  command.push_back("-o");
+  command.emplace_back("-o");
   command.push_back((work / executable.filename()).string());
   const std::string log = (work / "build.log").string();
   const int status = ChildProcess::Run(command, log);
