@@ -41,6 +41,10 @@ bool LongOptions::Known(std::string_view word) {
 
 const std::string& LongOptions::Nearest(std::string_view word) {
   const std::string_view name = NameOf(word);
+  // An option cut short ("--list", "--state") is the one it begins.
+  for (const std::string& candidate : Names())
+    if (candidate.compare(0, name.size(), name) == 0)
+      return candidate;
   const std::string* best = &Names().front();
   std::size_t bestEdits = Edits(name, *best);
   for (const std::string& candidate : Names()) {

@@ -15,9 +15,10 @@ public:
   static const std::vector<std::string>& Names();
   // True when the word is one of Names(), or --max-states=<value>.
   static bool Known(std::string_view word);
-  // The name fewest single-character edits (insertions, deletions,
-  // substitutions) away from the word up to its '='; the first of Names()
-  // on a tie.
+  // The first of Names() that begins with the word up to its '=' (an
+  // option cut short), else the name fewest single-character edits
+  // (insertions, deletions, substitutions) away from it, the first of
+  // Names() on a tie.
   static const std::string& Nearest(std::string_view word);
 };
 

@@ -228,7 +228,8 @@ TEST_F(CommandLineTest, UnknownLongOptionEndsTheRunBeforeAnythingIsRead) {
   };
   for (const Case& c : {Case{"--state", "--states"}, Case{"--progres", "--progress"},
                         Case{"--max-state=4", "--max-states"}, Case{"--verison", "--version"},
-                        Case{"--states=1", "--states"}, Case{"--", "--help"}}) {
+                        Case{"--states=1", "--states"}, Case{"--list", "--list-experiments"},
+                        Case{"--frobnicate", "--states"}}) {
     Parsed p;
     // Before -P is read: nothing printed on standard output, not even the
     // usage of a short command line.
