@@ -70,6 +70,7 @@ void ResultsDB::setDBInfo(char const* host, int port, char const* user, char con
 }
 
 bool ResultsDB::fail(const std::string& why) {
+  Incomplete = true;
   if (why != LastError)
     std::cerr << "Results database " << why << std::endl;
   LastError = why;
@@ -171,6 +172,8 @@ bool ResultsDB::writeGVValues() {
 
 bool ResultsDB::writeSSGExperInfo(char const* experimentName, unsigned long numStates) {
   std::string name = experimentName ? experimentName : "";
+  // A run started only now (its start could not be stored) lacks its
+  // global variables: it is stored, but as failed.
   bool started = RunId >= 0 || getRunId(name.data()) >= 0;
   // The generation is complete, whatever is stored below.
   Finished = true;
@@ -180,17 +183,22 @@ bool ResultsDB::writeSSGExperInfo(char const* experimentName, unsigned long numS
     return false;
   try {
     SqlStatement update(*Db, std::string("UPDATE runs SET experiment_name = ?, states = ?, "
-                                         "transitions = ?, cpu_seconds = ?, status = "
-                                         "'completed', finished_at = ") +
+                                         "transitions = ?, cpu_seconds = ?, status = ?, "
+                                         "finished_at = ") +
                                  Now + " WHERE id = ?");
     update.bind(1, name).bind(2, static_cast<long long>(numStates));
     update.bind(3, static_cast<long long>(Transitions)).bind(4, CpuSeconds);
-    update.bind(5, static_cast<long long>(RunId));
+    update.bind(5, std::string(Incomplete ? "failed" : "completed"));
+    update.bind(6, static_cast<long long>(RunId));
     update.run();
-    return true;
+    return !Incomplete;
   } catch (const SqlDatabase::Error& e) {
     return fail(e.what());
   }
+}
+
+bool ResultsDB::recorded() const {
+  return RunId >= 0 && Finished && !Incomplete;
 }
 
 bool ResultsDB::markRunFailed() {

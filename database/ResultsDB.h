@@ -27,7 +27,9 @@ class SqlStatement;
 //
 // Nothing here ends the run: an operation that fails says why on standard
 // error ("Results database out/results.db: database is locked"), returns
-// false (or -1) and generation goes on. Several processes may write one file
+// false (or -1) and generation goes on. A run one of whose rows could not be
+// stored is never stored "completed": writeSSGExperInfo stores it "failed"
+// and returns false, and recorded() stays false. Several processes may write one file
 // at once (write-ahead logging, a busy timeout of a minute).
 class ResultsDB {
 public:
@@ -55,7 +57,8 @@ public:
   // Stores the variables kept by writeSingleGV with the run.
   bool writeGVValues();
   // The run completed: its experiment name, states, and the totals of
-  // setRunTotals.
+  // setRunTotals. Stored "failed" (and false returned) when an earlier row
+  // of the run could not be stored.
   bool writeSSGExperInfo(char const* experimentName, unsigned long numStates);
 
   // What the next getRunId records besides the name: the model (the
@@ -69,6 +72,8 @@ public:
   // left to mark or the mark was stored.
   bool markRunFailed();
 
+  // The run and every row of it are stored, and it is stored completed.
+  bool recorded() const;
   int runId() const { return RunId; }
   const std::string& lastError() const { return LastError; }
 
@@ -91,6 +96,7 @@ private:
   std::unique_ptr<SqlStatement> FailRun; // marks the started run failed
   int RunId = -1;
   bool Finished = false;
+  bool Incomplete = false; // a row of the run could not be stored
   std::string Model;
   int ExperimentNumber = 0;
   std::string OutputPrefix;

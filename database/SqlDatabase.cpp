@@ -1,6 +1,8 @@
 #include "database/SqlDatabase.h"
 
+#include <chrono>
 #include <sqlite3.h>
+#include <thread>
 
 SqlDatabase::SqlDatabase(const std::string& fileName, bool create) : FileName(fileName) {
   int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
@@ -14,11 +16,32 @@ SqlDatabase::SqlDatabase(const std::string& fileName, bool create) : FileName(fi
   sqlite3_busy_timeout(Handle, BusyTimeoutMs);
   try {
     // The journal mode is kept in the file; setting it again is cheap.
-    exec("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL;");
+    setWriteAheadLog();
+    exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL;");
   } catch (...) {
     sqlite3_close(Handle);
     Handle = nullptr;
     throw;
+  }
+}
+
+void SqlDatabase::setWriteAheadLog() {
+  // On a new file the change reads the empty header, then asks for the write
+  // lock: a read upgrading to a write, which SQLite refuses at once, without
+  // the busy handler, when another process holds that lock (it may be
+  // creating the same file). Such a refusal is retried here, for as long as
+  // the busy timeout lets any other statement wait.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(BusyTimeoutMs);
+  for (;;) {
+    char* message = nullptr;
+    const int code = sqlite3_exec(Handle, "PRAGMA journal_mode=WAL", nullptr, nullptr, &message);
+    if (code == SQLITE_OK)
+      return;
+    std::string why = FileName + ": " + (message ? message : sqlite3_errmsg(Handle));
+    sqlite3_free(message);
+    if ((code & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= giveUp)
+      throw Error(why);
+    std::this_thread::sleep_for(std::chrono::milliseconds(BusyRetryMs));
   }
 }
 

@@ -10,7 +10,9 @@ struct sqlite3;
 // writing the same file at once: write-ahead logging (readers never block the
 // writer) and a busy timeout (a writer waits for another's transaction to end
 // instead of failing). Write transactions begin IMMEDIATE, so two writers
-// never both hold a read lock and then wait for each other.
+// never both hold a read lock and then wait for each other; the one change
+// that must read before it writes, the journal mode of a new file, is
+// retried for as long as the busy timeout.
 //
 // Every failure throws SqlDatabase::Error with SQLite's own message prefixed
 // by the file name ("out/results.db: unable to open database file").
@@ -23,6 +25,9 @@ public:
 
   // How long a writer waits for another process's transaction.
   static constexpr int BusyTimeoutMs = 60000;
+  // The pause between two attempts of a change SQLite refused without
+  // waiting (the journal mode of a new file).
+  static constexpr int BusyRetryMs = 5;
 
   // Opens the file, creating it when `create` is set (a missing file is an
   // error otherwise).
@@ -59,6 +64,10 @@ public:
 private:
   std::string FileName;
   sqlite3* Handle = nullptr;
+
+  // Puts the file in write-ahead-log mode, waiting for other processes as
+  // long as the busy timeout.
+  void setWriteAheadLog();
 };
 
 #endif

@@ -110,6 +110,31 @@ bool TypeMatches(char letter, const char* declared) {
   return false;
 }
 
+// The type override letter `letter` reads ("double" for 'd').
+const char* LetterType(char letter) {
+  switch (letter) {
+  case 'b':
+    return "bool";
+  case 'c':
+    return "char";
+  case 'd':
+    return "double";
+  case 'f':
+    return "float";
+  case 'i':
+    return "int";
+  case 'l':
+    return "long";
+  default:
+    return "short";
+  }
+}
+
+// "an " before a type name that begins with a vowel, "a " otherwise.
+const char* Article(const char* type) {
+  return type[0] != '\0' && std::strchr("aeiou", type[0]) != nullptr ? "an " : "a ";
+}
+
 } // namespace
 
 namespace {
@@ -151,9 +176,10 @@ void BaseStudyClass::ApplyOverride(char letter, char* name, char* value) {
   // is left to OverrideGVValue, which reports it.
   for (int i = 0; i < NumGVs; i++) {
     if (std::strcmp(GVNames[i], name) == 0 && !TypeMatches(letter, GVTypes[i])) {
-      std::cerr << "Override " << letter << ":" << name << ":" << value << " skipped: type letter "
-                << letter << " does not match the type " << GVTypes[i] << " of global variable "
-                << name << std::endl;
+      std::cerr << "Override " << letter << ":" << name << ":" << value
+                << " skipped: global variable " << name << " is " << Article(GVTypes[i])
+                << GVTypes[i] << ", not " << Article(LetterType(letter)) << LetterType(letter)
+                << std::endl;
       return;
     }
   }

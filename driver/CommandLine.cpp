@@ -1,9 +1,12 @@
 #include "driver/CommandLine.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+
+#include "driver/LongOptions.h"
 
 std::string gExperimentPath;
 std::string gExperimentName;
@@ -16,6 +19,7 @@ char* db_entity = nullptr;
 int TempTraceLevel = 0;
 bool gWriteStates = false;
 bool gShowProgress = false;
+unsigned long long gMaxStates = 0;
 
 namespace {
 
@@ -66,17 +70,64 @@ bool AnswerHelpOrVersion(int argc, char** argv) {
   return false;
 }
 
-// A long option (--name); false when it is not one of ours.
-bool LongOption(const char* argument) {
+// The first word that begins with "--" and is not one of our long options
+// ends the run before anything else is read: a message with the nearest
+// option, and UnknownLongOption. Returns ContinueRun when there is none.
+int RefuseUnknownLongOption(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    const char* word = argv[i];
+    if (word[0] != '-' || word[1] != '-' || LongOptions::Known(word))
+      continue;
+    const std::string name = ProgramName(argv[0]);
+    std::cerr << name << ": unknown option '" << word << "'; did you mean '"
+              << LongOptions::Nearest(word) << "'? (" << name << " --help lists the options)"
+              << std::endl;
+    return UnknownLongOption;
+  }
+  return ContinueRun;
+}
+
+// --max-states N or --max-states=N at argv[i] (i moves past a separate
+// value); false after a message when the value is missing or not a whole
+// number above 0.
+bool MaxStatesOption(int argc, char** argv, int& i) {
+  const char* word = argv[i];
+  const char* value = nullptr;
+  if (word[std::strlen("--max-states")] == '=')
+    value = word + std::strlen("--max-states=");
+  else if (i + 1 < argc && argv[i + 1][0] != '-')
+    value = argv[++i];
+  if (value == nullptr) {
+    std::cerr << "--max-states: this option needs a value (e.g. --max-states 1000000)" << std::endl;
+    return false;
+  }
+  unsigned long long limit = 0;
+  const char* end = value + std::strlen(value);
+  auto [stop, ec] = std::from_chars(value, end, limit);
+  if (ec != std::errc() || stop != end || limit == 0) {
+    std::cerr << "--max-states " << value
+              << ": the limit must be a whole number of states, 1 or more" << std::endl;
+    return false;
+  }
+  gMaxStates = limit;
+  return true;
+}
+
+// A long option at argv[i]: 1 when read, 0 when not one this loop reads
+// (--list-experiments, which only stands alone), -1 after an error.
+int LongOption(int argc, char** argv, int& i) {
+  const char* argument = argv[i];
   if (std::strcmp(argument, "--states") == 0) {
     gWriteStates = true;
-    return true;
+    return 1;
   }
   if (std::strcmp(argument, "--progress") == 0) {
     gShowProgress = true;
-    return true;
+    return 1;
   }
-  return false;
+  if (std::strncmp(argument, "--max-states", std::strlen("--max-states")) == 0)
+    return MaxStatesOption(argc, argv, i) ? 1 : -1;
+  return 0;
 }
 
 } // namespace
@@ -91,7 +142,9 @@ void PrintHelp(std::ostream& out, const char* program) {
          "<path><name>.arm (transitions), .var (reward values), .pvtype (reward\n"
          "variables) and, for models with deterministic activities, .det; the formats\n"
          "are described in docs/formats.md. Exit status 0 only when every file is\n"
-         "complete; 1 with a message otherwise.\n"
+         "complete; 1 with a message otherwise; 2 for an unknown long option (nothing\n"
+         "is written); 5 when the files are complete but the run's record in the\n"
+         "results database (-s) is not.\n"
          "\n"
          "A letter's value follows it directly (-Nexp1) or as the next argument\n"
          "(-N exp1); a value that begins with '-' must be joined (-B-1).\n"
@@ -108,6 +161,7 @@ void PrintHelp(std::ostream& out, const char* program) {
          "  -e<entity>    a label stored with the run in the results database\n"
          "  --states      also write <path><name>.sta: the marking of every state\n"
          "  --progress    report progress on standard error, at most once a second\n"
+         "  --max-states N  stop with status 1 when the chain has more than N states\n"
          "  --list-experiments  alone on the command line: the study's experiments, a table\n"
          "  --help        this text\n"
          "  --version     the program's version\n"
@@ -137,6 +191,7 @@ void ResetCommandLineSettings() {
   TempTraceLevel = 0;
   gWriteStates = false;
   gShowProgress = false;
+  gMaxStates = 0;
 }
 
 void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
@@ -148,6 +203,8 @@ void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {
 int ParseCommandLine(int argc, char** argv, int& fileType, char*& traceFileName) {
   if (AnswerHelpOrVersion(argc, argv))
     return 0;
+  if (const int status = RefuseUnknownLongOption(argc, argv); status != ContinueRun)
+    return status;
   if (argc < 4) {
     PrintUsage(std::cout);
     return 0;
@@ -156,8 +213,13 @@ int ParseCommandLine(int argc, char** argv, int& fileType, char*& traceFileName)
     const char* argument = argv[i];
     if (argument[0] != '-')
       continue;
-    if (argument[1] == '-' && LongOption(argument))
-      continue;
+    if (argument[1] == '-') {
+      const int read = LongOption(argc, argv, i);
+      if (read < 0)
+        return 1;
+      if (read > 0)
+        continue;
+    }
     char letter = argument[1];
     // The value follows the letter (-Nexp1) or, for an argument of exactly
     // two characters, is the next argument (-N exp1) when that does not begin

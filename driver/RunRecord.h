@@ -8,9 +8,14 @@ class ResultsDB;
 // executable's name), experiment number (-B), output prefix (-P and -N),
 // entity (-e) and the global variables as the experiment and the overrides
 // set them. The generator completes the record when it ends; a failure is
-// reported by the connector and the run goes on without it.
+// reported by the connector and the run goes on without it, to end with
+// NotStoredStatus once every file is written.
 class RunRecord {
 public:
+  // The exit status of a run whose files are complete and whose record in
+  // the database is not (as ssg-solve's for its database rows).
+  static constexpr int NotStoredStatus = 5;
+
   static void Start(ResultsDB& db, BaseStudyClass& study, const char* program);
 };
 

@@ -9,23 +9,28 @@
 #include "ssg/StateSpaceGen.h"
 
 std::string RunSummary::Line(uint64_t states, uint64_t transitions, uint64_t absorbing,
-                             double wallSeconds, uint64_t peakBytes, uint64_t bytesWritten) {
-  char text[256];
+                             double wallSeconds, uint64_t peakBytes, uint64_t bytesWritten,
+                             uint64_t selfLoops) {
+  char loops[64] = "";
+  if (selfLoops > 0)
+    std::snprintf(loops, sizeof loops, " (%" PRIu64 " to the state itself)", selfLoops);
+  char text[320];
   std::snprintf(text, sizeof text,
-                "Summary: %" PRIu64 " states, %" PRIu64 " transitions, %" PRIu64
+                "Summary: %" PRIu64 " states, %" PRIu64 " transitions%s, %" PRIu64
                 " absorbing, %.3f s wall, %.1f MiB peak memory, %" PRIu64 " bytes written",
-                states, transitions, absorbing, wallSeconds, double(peakBytes) / (1 << 20),
+                states, transitions, loops, absorbing, wallSeconds, double(peakBytes) / (1 << 20),
                 bytesWritten);
   return text;
 }
 
 void RunSummary::Print(std::ostream& out, const StateSpaceGen& generator,
-                       std::chrono::steady_clock::time_point started) {
+                       std::chrono::steady_clock::time_point started,
+                       const std::string& valuesInForce) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   out << Line(generator.CurrentStateNumber, generator.TransitionsWritten, generator.AbsorbingStates,
-              seconds, PeakBytes(), BytesOf(generator.FilesWritten))
-      << std::endl;
+              seconds, PeakBytes(), BytesOf(generator.FilesWritten), generator.SelfLoopsWritten)
+      << (valuesInForce.empty() ? "" : "; values in force: ") << valuesInForce << std::endl;
 }
 
 uint64_t RunSummary::PeakBytes() {

@@ -1,8 +1,12 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "database/ResultsDB.h"
 #include "driver/BaseStudyClass.h"
 #include "driver/CommandLine.h"
 #include "driver/GlobalValues.h"
@@ -37,9 +41,23 @@ int main(int argc, char** argv) {
   }
   study->SetGVs(ExpNum);
   study->PrintGlobalValues(ExpNum);
+  // The values in force, listed in the summary when an override changed one.
+  std::string valuesInForce;
   if (OverrideString != nullptr) {
+    std::vector<std::string> before;
+    before.reserve(static_cast<std::size_t>(std::max(study->GetNumGVs(), 0)));
+    for (int i = 0; i < study->GetNumGVs(); i++)
+      before.push_back(GlobalValues::Text(*study, i));
     study->overrideGVs(OverrideString);
     std::cout << "Overriding global variables in ssg" << std::endl;
+    bool changed = false;
+    for (int i = 0; i < study->GetNumGVs(); i++) {
+      const std::string now = GlobalValues::Text(*study, i);
+      changed = changed || now != before[static_cast<std::size_t>(i)];
+      valuesInForce += (i > 0 ? ", " : "") + std::string(study->GetGVName(i)) + "=" + now;
+    }
+    if (!changed)
+      valuesInForce.clear();
   }
 
   PVModel* model = study->GetPVModel(false);
@@ -53,14 +71,18 @@ int main(int argc, char** argv) {
   generator->TraceLevel = TempTraceLevel;
   generator->WriteStates = gWriteStates;
   generator->ShowProgress = gShowProgress;
+  generator->MaxStates = gMaxStates;
   std::cout << "SSG: SetTraceLevel: " << TempTraceLevel << std::endl;
 
   generator->InitializeTrace();
   generator->GenStateSpace();
-  RunSummary::Print(std::cout, *generator, started);
+  RunSummary::Print(std::cout, *generator, started, valuesInForce);
+  // The files are complete; the run's record in the database (-s) may not be.
+  const bool recorded =
+      generator->ResultsDatabase == nullptr || generator->ResultsDatabase->recorded();
 
   DestructStudy();
   delete generator;
   ResetCommandLineSettings();
-  return 0;
+  return recorded ? 0 : RunRecord::NotStoredStatus;
 }

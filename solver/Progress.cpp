@@ -4,7 +4,9 @@
 
 Progress::Progress(bool enabled, std::FILE* out)
     : Enabled(enabled), Out(out), Terminal(isatty(fileno(out)) == 1),
-      Next(std::chrono::steady_clock::now() + std::chrono::seconds(1)) {}
+      Interval(Terminal ? std::chrono::steady_clock::duration(TerminalInterval)
+                        : std::chrono::steady_clock::duration(LogInterval)),
+      Next(std::chrono::steady_clock::now() + Interval) {}
 
 void Progress::show(const std::string& line) {
   if (!Enabled)

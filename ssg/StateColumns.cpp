@@ -174,3 +174,43 @@ void StateColumns::format(const char* state, RecordWriter& out) const {
     }
   }
 }
+
+std::string StateColumns::describe(const char* state) const {
+  std::string text;
+  for (const Column& column : Columns) {
+    const char* at = state + column.Offset;
+    std::string value;
+    switch (column.Type) {
+    case Kind::Int8: {
+      int8_t v;
+      std::memcpy(&v, at, 1);
+      value = std::to_string(v);
+      break;
+    }
+    case Kind::Int16: {
+      int16_t v;
+      std::memcpy(&v, at, 2);
+      value = std::to_string(v);
+      break;
+    }
+    case Kind::Int32: {
+      int32_t v;
+      std::memcpy(&v, at, 4);
+      value = std::to_string(v);
+      break;
+    }
+    case Kind::UInt8:
+      value = std::to_string(static_cast<unsigned char>(*at));
+      break;
+    case Kind::UIntBigEndian: {
+      uint64_t v = 0;
+      for (uint32_t k = 0; k < column.Width; k++)
+        v = (v << 8) | static_cast<unsigned char>(at[k]);
+      value = std::to_string(v);
+      break;
+    }
+    }
+    text += (text.empty() ? "" : ", ") + column.Name + "=" + value;
+  }
+  return text;
+}

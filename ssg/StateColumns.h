@@ -52,6 +52,8 @@ public:
   std::string header() const;
   // The values of `state`, separated by commas, without parentheses.
   void format(const char* state, RecordWriter& out) const;
+  // The values of `state` with their names, for a message: "Up=0, Down=1".
+  std::string describe(const char* state) const;
 
 private:
   std::vector<Column> Columns;

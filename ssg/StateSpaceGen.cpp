@@ -22,6 +22,7 @@
 #include "model/StandardErrors.h"
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
+#include "ssg/DiskSpaceWatch.h"
 #include "ssg/ExactRewardFile.h"
 #include "ssg/HybridHash.h"
 #include "ssg/ImpulseFile.h"
@@ -325,6 +326,7 @@ void StateSpaceGen::ReleaseWorkBuffers() {
 }
 
 void StateSpaceGen::StartRewardFile(char* varFile) {
+  VarFileName = varFile;
   RewardWriter = new Reward(Model, FileType, varFile);
   ExactRewards = new ExactRewardFile(Model, RewardsFileName.c_str());
   RewardWriter->AlsoWriteExact(ExactRewards);
@@ -340,6 +342,7 @@ void StateSpaceGen::StartRewardFile(char* varFile) {
   }
   // The placeholder firing sets the variables' values in the initial state.
   Model->FireAction(NextState, &Model->NoActionFired);
+  CheckRewards(StateCounter);
   RewardWriter->Calculate(StateCounter);
 }
 
@@ -378,21 +381,37 @@ void StateSpaceGen::StartStatesFile() {
     RemoveEarlierFile(StatesFileName);
     return;
   }
-  // The stored state: the model's vector, then each Erlang action's phase.
+  const auto* san = dynamic_cast<const SANModel*>(Model->ChildModel);
+  MarkingWriter = new StaWriter(StoredStateColumns(), StatesFileName.c_str(),
+                                san != nullptr ? san->Labels() : nullptr);
+  MarkingWriter->Write(1, StateTable->StoredState(1));
+}
+
+StateColumns StateSpaceGen::StoredStateColumns() {
   StateColumns columns = StateColumns::Of(*Model);
   for (unsigned int i = 0; i < NumErlangActions; i++)
     columns.append(std::string("phase(") + ErlangActions[i]->ActionName + ")",
                    StateColumns::Kind::Int16, sizeof(short));
   assert(columns.stateSize() == StoredStateSize && "the columns cover the stored state");
-  const auto* san = dynamic_cast<const SANModel*>(Model->ChildModel);
-  MarkingWriter = new StaWriter(std::move(columns), StatesFileName.c_str(),
-                                san != nullptr ? san->Labels() : nullptr);
-  MarkingWriter->Write(1, StateTable->StoredState(1));
+  return columns;
 }
 
 void StateSpaceGen::FinishStatesFile() {
   if (MarkingWriter == nullptr)
     return;
+  // The .var file is complete by now: when the .sta file cannot be, the
+  // .var is emptied (a complete one holds state 1's record at least), so
+  // that no file of the failed run looks finished.
+  RecordWriter& file = MarkingWriter->file();
+  file.deferFailures(true);
+  file.flush();
+  if (file.failed()) {
+    if (!VarFileName.empty() && ::truncate(VarFileName.c_str(), 0) != 0)
+      std::cerr << "Warning: could not empty " << VarFileName << ": " << std::strerror(errno)
+                << std::endl;
+    file.reportFailure();
+  }
+  file.deferFailures(false);
   MarkingWriter->Close();
   delete MarkingWriter;
   MarkingWriter = nullptr;
@@ -439,6 +458,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   OutOfMemory memoryGuard(StateCounter);
   OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter, ImpulseRecords);
   ProgressReport progress(ShowProgress);
+  DiskSpaceWatch space(std::string(ExperimentPath) + ExperimentName);
   // Model faults found while firing name the state explored.
   SetFaultState(&CurrentStateNumber);
   uint64_t explored = 0;
@@ -452,12 +472,14 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
       PrintProgress(n);
     if ((n & 255) == 0 && progress.due())
       progress.report(StateCounter, n);
+    space.check(StateCounter);
     if (Transitions.empty()) {
       AbsorbingStates++;
       if (AbsorbFlag == 1)
         (this->*rules.reportAbsorbing)();
     }
     TransitionsWritten += Transitions.size();
+    SelfLoopsWritten += Transitions.contains(n) ? 1 : 0;
     output.armRecord(n, Transitions);
     if (ImpulseRecords != nullptr) {
       assert(TransitionImpulses.size() == Transitions.size() &&
@@ -810,6 +832,31 @@ void StateSpaceGen::BadRate(BaseActionClass* action, BaseGroupClass* group) {
   std::exit(1);
 }
 
+void StateSpaceGen::CheckRewards(uint32_t number) {
+  for (int i = 0; i < Model->NumPVs; i++)
+    if (!std::isfinite(Model->PVList[i]->RewardValue) ||
+        !std::isfinite(Model->PVList[i]->ImpulseValue)) [[unlikely]]
+      BadReward(i, number);
+}
+
+void StateSpaceGen::BadReward(int variable, uint32_t number) {
+  const PerformanceVariableNode* pv = Model->PVList[variable];
+  const bool rate = !std::isfinite(pv->RewardValue);
+  std::cerr << "Error: reward variable " << pv->Name << " has "
+            << (rate ? "rate reward " : "impulse reward ")
+            << (rate ? pv->RewardValue : pv->ImpulseValue) << " in state " << number << " (marking "
+            << StoredStateColumns().describe(NextState) << "); a reward must be a finite number"
+            << std::endl;
+  std::exit(1);
+}
+
+void StateSpaceGen::TooManyStates() {
+  std::cerr << "Error: the chain has more than " << MaxStates << " states (--max-states "
+            << MaxStates << ", reached while exploring state " << CurrentStateNumber
+            << "); the run stops, its files incomplete" << std::endl;
+  std::exit(1);
+}
+
 void StateSpaceGen::BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
                                    double totalWeight) {
   std::cerr << "Error: the competing instantaneous activities";
@@ -956,8 +1003,11 @@ void StateSpaceGen::SaveStableImpulses(double rate, uint32_t number, const doubl
 uint32_t StateSpaceGen::NumberNewState() {
   // The state table refuses numbers beyond 32 bits before StateCounter
   // could wrap.
+  if (StateCounter == MaxStates) [[unlikely]]
+    TooManyStates();
   StateTable->Insert(NextState, uint64_t(StateCounter) + 1);
   StateCounter++;
+  CheckRewards(StateCounter);
   RewardWriter->Calculate(StateCounter);
   if (MarkingWriter != nullptr)
     WriteMarking();

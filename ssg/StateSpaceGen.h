@@ -20,6 +20,7 @@ class Reward;
 class ExactRewardFile;
 class ImpulseFile;
 class StaWriter;
+class StateColumns;
 class HybridHash;
 class ResultsDB;
 class TraceFileContainer;
@@ -132,6 +133,8 @@ public:
   double HashValue;
   // Entries written to the .arm file so far (the results database's count).
   uint64_t TransitionsWritten = 0;
+  // Of those, entries from a state to itself, so far.
+  uint64_t SelfLoopsWritten = 0;
   // States written with no entry at all (absorbing states), so far.
   uint64_t AbsorbingStates = 0;
   // Set before GenStateSpace, like FileType: also write the state-marking
@@ -142,6 +145,9 @@ public:
   // Set before GenStateSpace: report progress on standard error at most once
   // a second (ProgressReport).
   bool ShowProgress = false;
+  // Set before GenStateSpace: the most states the run may number (0: no
+  // limit); one more ends it with status 1 (TooManyStates).
+  uint64_t MaxStates = 0;
   // The files the run wrote (complete once GenStateSpace returns).
   std::vector<std::string> FilesWritten;
 
@@ -223,6 +229,8 @@ protected:
   std::string ImpulsesFileName;
   // Beside Transitions, with the impulse file: each entry's impulses.
   ImpulseMap TransitionImpulses;
+  // The .var file's name, emptied when a later file cannot be completed.
+  std::string VarFileName;
 
   // What sets the two methods apart in the breadth-first loop.
   struct ExplorationRules {
@@ -386,6 +394,15 @@ private:
   // sound the probability its group gives it) and the state explored; exit
   // status 1.
   [[noreturn]] void BadRate(BaseActionClass* action, BaseGroupClass* group);
+  // Ends the run when a reward variable's value in the state just numbered
+  // (`number`, in NextState) is not finite: exit status 1, naming the
+  // variable, the state and its marking.
+  void CheckRewards(uint32_t number);
+  [[noreturn, gnu::noinline, gnu::cold]] void BadReward(int variable, uint32_t number);
+  [[noreturn, gnu::noinline, gnu::cold]] void TooManyStates();
+  // The columns of the stored state: the model's vector, then each Erlang
+  // action's phase.
+  StateColumns StoredStateColumns();
   [[noreturn]] void BadWeight(BaseActionClass* action, double weight);
   // Competing activities whose weights add up to 0 (or overflow): no share
   // is defined. The message names them and the state.

@@ -46,6 +46,12 @@ public:
 
   bool empty() const { return Entries.empty(); }
   std::size_t size() const { return Entries.size(); }
+  // Whether target has an entry (a binary search).
+  bool contains(unsigned int target) const {
+    auto at = std::lower_bound(Entries.begin(), Entries.end(), target,
+                               [](const Entry& e, unsigned int t) { return e.first < t; });
+    return at != Entries.end() && at->first == target;
+  }
   // Forgets every entry; the capacity is kept for the next state.
   void clear() { Entries.clear(); }
   const_iterator begin() const { return Entries.begin(); }

@@ -49,6 +49,11 @@ StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
       name = word.substr(0, eq);
       value = word.substr(eq + 1);
       hasValue = true;
+    } else if (word[1] != '-' && word.size() > 2) {
+      // A letter's value may follow it directly: -j2 as -j 2.
+      name = word.substr(0, 2);
+      value = word.substr(2);
+      hasValue = true;
     }
     auto flag = [&]() {
       if (hasValue)
@@ -95,6 +100,8 @@ StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
         given = std::filesystem::absolute(given).string();
       options.SolveArguments.push_back(name);
       options.SolveArguments.push_back(given);
+    } else if (name == "--set") {
+      options.Sets.push_back(take());
     } else if (name == "--report") {
       options.Report = take();
     } else if (name == "--study") {
@@ -111,6 +118,8 @@ StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
     if (!positional.empty() || !options.OutDir.empty() || !options.Experiments.empty() ||
         options.Jobs != 0 || !options.DbFile.empty())
       Bad("--report prints a database's table and takes only --study and --plot");
+    if (!options.Sets.empty())
+      Bad("--set goes with a model file, not with --report");
     return options;
   }
   if (options.StudyId != 0)
@@ -120,8 +129,14 @@ StudyOptions StudyOptions::Parse(const std::vector<std::string>& arguments) {
   if (positional.size() > 1)
     Bad("more than one model executable given ('" + positional[0] + "', '" + positional[1] + "')");
   options.Model = positional[0];
-  if (options.OutDir.empty())
-    options.OutDir = "out/" + options.Model.substr(options.Model.rfind('/') + 1);
+  const bool modelFile = EndsWith(options.Model, ".san");
+  if (!options.Sets.empty() && !modelFile)
+    Bad("--set replaces the study of a model file (.san); a model executable's study is built "
+        "into it");
+  if (options.OutDir.empty()) {
+    std::string name = options.Model.substr(options.Model.rfind('/') + 1);
+    options.OutDir = "out/" + (modelFile ? name.substr(0, name.size() - 4) : name);
+  }
   if (options.DbFile.empty())
     options.DbFile = options.OutDir + "/results.db";
   return options;
@@ -157,8 +172,13 @@ std::vector<int> StudyOptions::ExperimentList(const std::string& text, int count
 }
 
 std::string StudyOptions::Usage() {
-  return R"(Usage: ssg-study <model executable> [--out <dir>] [options]
+  return R"(Usage: ssg-study <model.san | model executable> [--out <dir>] [options]
        ssg-study --report <db> [--study <id>] [--plot <file>]
+
+Given a model file (.san), compiles it (its errors are shown with their
+positions), builds its model executable with the framework ssg-study was
+built with (kept in a cache: a second run builds nothing) and runs its
+study, or the study --set gives.
 
 Runs a model executable for each chosen experiment of its study (its files
 go to <dir>/exp<n>.*, its messages to <dir>/exp<n>.log), then ssg-solve on
@@ -166,11 +186,15 @@ the files (its table to <dir>/exp<n>.solve.log), records both in the results
 database, and prints one row per experiment: the global variables, states,
 transitions, seconds and every measure.
 
-Options (a value follows as the next word or after '='):
+Options (a value follows as the next word or after '='; a letter's value
+may follow it directly, -j2):
   --out DIR           directory of the files, created when missing
                       (default out/<executable's name>)
   --db FILE           results database (default DIR/results.db)
   --experiments LIST  experiments to run, e.g. 0-4,6 (default: all)
+  --set NAME=VALUES   with a model file: replaces its study; VALUES are
+                      numbers and ranges (N=1..7, lambda=0.1,0.2); several
+                      --set give every combination, the first slowest
   --jobs N, -j N      experiments run at once (default: processors)
   --plot FILE         draw each measure against the experiments, or against
                       the one global variable that changes (.png or .svg)
@@ -192,7 +216,8 @@ experiment ran but some values are missing (the solver refused the model,
 for example one with deterministic delays, or did not converge); 4 the
 table is complete but the plot could not be drawn.
 
-Example:
+Examples:
+  ssg-study models/kanban/kanban.san --set N=1..3
   ssg-study build/release/gen-kanban --out out/kanban --experiments 0-3 \
             --plot throughput.png
 )";

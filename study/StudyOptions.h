@@ -6,7 +6,7 @@
 #include <vector>
 
 // The command line of ssg-study:
-//   ssg-study <model executable> [--out <dir>] [--db <file>]
+//   ssg-study <model executable | model.san> [--set N=1..7 ...] [--out <dir>] [--db <file>]
 //             [--experiments 0-4,6] [--jobs N] [--plot <file>] [--quiet]
 //   ssg-study --report <db> [--study <id>] [--plot <file>]
 // Options take their value as the next word or after '='.
@@ -18,11 +18,12 @@ public:
     using std::runtime_error::runtime_error;
   };
 
-  std::string Model;       // the model executable
-  std::string OutDir;      // files, logs, database; default out/<executable>
-  std::string DbFile;      // default <OutDir>/results.db
-  std::string Experiments; // as given; empty: all
-  unsigned Jobs = 0;       // 0: the number of processors
+  std::string Model;             // the model executable, or a model file (.san)
+  std::vector<std::string> Sets; // --set NAME=VALUES, in order (model files only)
+  std::string OutDir;            // files, logs, database; default out/<executable>
+  std::string DbFile;            // default <OutDir>/results.db
+  std::string Experiments;       // as given; empty: all
+  unsigned Jobs = 0;             // 0: the number of processors
   std::string PlotFile;
   // --property, --properties, --times: passed to ssg-solve, which then
   // answers these properties instead of the reward variables (and the model

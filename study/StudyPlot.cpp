@@ -1,5 +1,6 @@
 #include "study/StudyPlot.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -51,6 +52,20 @@ std::string StudyPlot::Script(const std::string& fileName, const std::string& ti
   script += "set xlabel " + Quoted(table.xLabel()) + "\n";
   for (std::size_t s = 0; s < series.size(); s++) {
     script += "set title " + Quoted(series[s].Measure) + "\n";
+    // Values between 0 and 1 (probabilities, availabilities) get an axis
+    // that does not run past either end; others are scaled by gnuplot.
+    double low = series[s].Points.front().second, high = low;
+    for (const auto& point : series[s].Points) {
+      low = std::min(low, point.second);
+      high = std::max(high, point.second);
+    }
+    if (low >= 0 && high <= 1) {
+      const double pad = high > low ? 0.1 * (high - low) : 0.05;
+      script += "set yrange [" + Exact(std::max(0.0, low - pad)) + ":" +
+                Exact(std::min(1.0, high + pad)) + "]\n";
+    } else {
+      script += "set autoscale y\n";
+    }
     script += "plot $m" + std::to_string(s) + " using 1:2 with linespoints lw 2 pt 7 lc " +
               std::to_string(s % 8 + 1) + "\n";
   }

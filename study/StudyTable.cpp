@@ -191,6 +191,23 @@ std::string StudyTable::xLabel() const {
   return XGlobal >= 0 ? Globals[static_cast<std::size_t>(XGlobal)] : "experiment";
 }
 
+std::string StudyTable::fixedValues() const {
+  std::string text;
+  if (Experiments.empty())
+    return text;
+  for (const std::string& g : Globals) {
+    const std::string* first = GlobalValue(Experiments.front(), g);
+    bool same = first != nullptr;
+    for (const StudyDatabase::Experiment& e : Experiments) {
+      const std::string* v = GlobalValue(e, g);
+      same = same && v != nullptr && *v == *first;
+    }
+    if (same)
+      text += (text.empty() ? "" : ", ") + g + "=" + *first;
+  }
+  return text;
+}
+
 std::vector<StudyTable::Series> StudyTable::series() const {
   std::vector<Series> all;
   for (const std::string& m : Measures) {

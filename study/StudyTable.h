@@ -35,6 +35,9 @@ public:
   };
   std::string xLabel() const;
   std::vector<Series> series() const;
+  // The global variables with one value in every experiment, for a title:
+  // "lambda=0.1, meo=0.1" (empty when there is none).
+  std::string fixedValues() const;
 
   static std::string MeasureName(const StudyDatabase::Value& value);
   // The status column of an experiment: "ok", "refused", "failed", ...

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "database/SqlDatabase.h"
+#include "study/ModelBuild.h"
 #include "study/ModelExecutable.h"
 #include "study/StudyDatabase.h"
 #include "study/StudyOptions.h"
@@ -48,9 +49,14 @@ int Finish(const StudyTable& table, const std::string& title, const StudyOptions
   return status;
 }
 
-// A plot's title: the model executable's name.
-std::string Title(const std::string& model) {
-  return model.substr(model.rfind('/') + 1);
+// A plot's title: the model's name (the executable's, or the model file's
+// without .san), and the values the experiments share.
+std::string Title(const std::string& model, const StudyTable& table) {
+  std::string name = model.substr(model.rfind('/') + 1);
+  if (ModelBuild::IsModelFile(name))
+    name.resize(name.size() - 4);
+  const std::string fixed = table.fixedValues();
+  return fixed.empty() ? name : name + " (" + fixed + ")";
 }
 
 int Report(const StudyOptions& options) {
@@ -76,7 +82,8 @@ int Report(const StudyOptions& options) {
   int failed = 0;
   for (const auto& e : experiments)
     failed += e.Status == "failed" || (study->Status != "running" && e.Status != "done");
-  return Finish(StudyTable(experiments), Title(study->Model), options, failed);
+  StudyTable table(experiments);
+  return Finish(table, Title(study->Model, table), options, failed);
 }
 
 std::string Absolute(const std::string& path) {
@@ -91,10 +98,18 @@ int RunStudy(const StudyOptions& options) {
                              (error ? ": " + error.message() : ""));
   const std::string outDir = Absolute(options.OutDir);
 
+  // A model file: its executable, built or found in the cache.
+  std::string executable = options.Model;
+  if (ModelBuild::IsModelFile(options.Model)) {
+    std::vector<ModelBuild::Setting> settings;
+    for (const std::string& set : options.Sets)
+      settings.push_back(ModelBuild::ParseSetting(set));
+    executable = ModelBuild::Prepare(options.Model, settings, std::cerr, options.Quiet);
+  }
   ModelExecutable::Listing listing =
-      ModelExecutable::List(options.Model, outDir + "/.experiments-" + std::to_string(getpid()));
+      ModelExecutable::List(executable, outDir + "/.experiments-" + std::to_string(getpid()));
   StudyRunner::Setup setup;
-  setup.Model = options.Model;
+  setup.Model = executable;
   setup.OutDir = outDir;
   setup.DbFile = Absolute(options.DbFile);
   setup.ExperimentsText = options.Experiments.empty() ? "0-" + std::to_string(listing.count() - 1)
@@ -110,7 +125,8 @@ int RunStudy(const StudyOptions& options) {
   long long study = runner.run();
   std::cout << "study " << study << ": " << options.Model << " experiments "
             << setup.ExperimentsText << " (database " << options.DbFile << ")\n";
-  return Finish(StudyTable(db.experiments(study)), Title(options.Model), options, runner.failed());
+  StudyTable table(db.experiments(study));
+  return Finish(table, Title(options.Model, table), options, runner.failed());
 }
 
 } // namespace
@@ -128,6 +144,9 @@ int main(int argc, char** argv) {
     }
     return options.Report.empty() ? RunStudy(options) : Report(options);
   } catch (const StudyOptions::Error& e) {
+    std::cerr << "ssg-study: " << e.what() << std::endl;
+    return Unusable;
+  } catch (const ModelBuild::Error& e) {
     std::cerr << "ssg-study: " << e.what() << std::endl;
     return Unusable;
   } catch (const SqlDatabase::Error& e) {

@@ -9,8 +9,8 @@
 #include <ostream>
 #include <sstream>
 
-#include "solver/io/ChainFiles.h"
 #include "solver/SolverError.h"
+#include "solver/io/ChainFiles.h"
 
 namespace {
 
@@ -87,9 +87,13 @@ void ResultTable::PrintTable(std::ostream& out, const ChainSolver::Result& resul
 void ResultTable::PrintSummary(std::ostream& out, const ChainFiles& files,
                                const ChainSolver::Result& result, double totalSeconds) {
   const ChainSolver::Summary& s = result.Info;
-  out << "\nstates " << s.States << ", transitions " << s.Transitions;
+  // With self-loops, the total is the generator's (every .arm entry), the
+  // self-loops beside it.
   if (files.SelfLoops > 0)
-    out << " (" << files.SelfLoops << " to the state itself ignored)";
+    out << "\nstates " << s.States << ", transitions " << files.Entries << " (" << files.SelfLoops
+        << " to the state itself, ignored)";
+  else
+    out << "\nstates " << s.States << ", transitions " << s.Transitions;
   out << '\n';
   if (s.SteadyStateSolved) {
     out << "closed classes " << s.Classes << ", transient states " << s.TransientStates << '\n';

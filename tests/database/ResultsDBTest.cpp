@@ -4,15 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "database/ResultsDB.h"
 #include "database/ResultsSchema.h"
+#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/ssg/GenHarness.h"
-#include "tests/database/ResultsQuery.h"
 
 namespace {
 
@@ -91,6 +93,7 @@ TEST(ResultsDBTest, RunGoesFromRunningToCompletedWithItsGlobalVariables) {
 
   db.setRunTotals(1234567890123ULL, 2.5);
   EXPECT_TRUE(db.writeSSGExperInfo("exp3", 4000000000UL));
+  EXPECT_TRUE(db.recorded());
   EXPECT_EQ(QueryOne(file, "SELECT status || ',' || states || ',' || transitions || ',' || "
                            "cpu_seconds || ',' || (finished_at IS NOT NULL) FROM runs"),
             "completed,4000000000,1234567890123,2.5,1");
@@ -143,12 +146,12 @@ TEST(ResultsDBTest, ModelExecutableRecordsItsRunWithOverriddenValues) {
                 std::to_string(entries));
 }
 
-TEST(ResultsDBTest, UnwritableDatabaseCostsOnlyItsMessage) {
+TEST(ResultsDBTest, UnwritableDatabaseCostsItsMessageAndTheStatusFive) {
   ScratchDir dir;
   ScratchDir reference;
   const std::string unwritable = dir.file("no/such/dir/r.db");
   RunResult run = RunProgram(GenBinary(), {"-P" + dir.path, "-Nexp1", "-B0", "-s", unwritable});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 5) << run.err;
   EXPECT_NE(run.out.find("Generated: 44 states\nError writing ssg experiment info\n"),
             std::string::npos)
       << run.out;
@@ -162,33 +165,93 @@ TEST(ResultsDBTest, UnwritableDatabaseCostsOnlyItsMessage) {
         << suffix;
 }
 
-TEST(ResultsDBTest, EightProcessesWritingAtOnceLoseNoRow) {
+TEST(ResultsDBTest, WritersOfANewFileLoseNoRowWhileAnotherHoldsItsLock) {
   ScratchDir dir;
   const std::string file = dir.file("shared.db"); // created by whichever comes first
+  // The first writer of a new file holds its write lock while it switches
+  // the file to write-ahead logging; held here for half a second, while the
+  // first round of writers opens the file (the others' switch then reads
+  // the file and must wait for the lock, never give up at once).
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   std::string script;
-  for (int round = 0; round < 2; round++) {
-    for (int i = 0; i < 8; i++) {
+  constexpr int Rounds = 2;
+  constexpr int Writers = 12;
+  for (int round = 0; round < Rounds; round++) {
+    for (int i = 0; i < Writers; i++) {
       std::string name = "w" + std::to_string(round) + "_" + std::to_string(i);
-      script += QuoteArgument(GenBinary()) + " -P " + QuoteArgument(dir.path) + " -N " + name +
-                " -B " + std::to_string(i % 6) + " -s " + QuoteArgument(file) + " >" +
-                QuoteArgument(dir.file(name + ".out")) + " 2>&1 &\n";
+      script += "(" + QuoteArgument(GenBinary()) + " -P " + QuoteArgument(dir.path) + " -N " +
+                name + " -B " + std::to_string(i % 6) + " -s " + QuoteArgument(file) + " >" +
+                QuoteArgument(dir.file(name + ".out")) + " 2>&1; echo $? >" +
+                QuoteArgument(dir.file(name + ".status")) + ") &\n";
     }
     script += "wait\n";
   }
-  RunResult run = RunProgram("/bin/sh", {"-c", script});
+  RunResult run;
+  std::thread writers([&] { run = RunProgram("/bin/sh", {"-c", script}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(holder);
+  writers.join();
   ASSERT_EQ(run.status, 0) << run.err;
-  for (int round = 0; round < 2; round++)
-    for (int i = 0; i < 8; i++) {
-      std::string out =
-          ReadFile(dir.file("w" + std::to_string(round) + "_" + std::to_string(i) + ".out"));
+  for (int round = 0; round < Rounds; round++)
+    for (int i = 0; i < Writers; i++) {
+      const std::string name = "w" + std::to_string(round) + "_" + std::to_string(i);
+      const std::string out = ReadFile(dir.file(name + ".out"));
       EXPECT_EQ(out.find("Error"), std::string::npos) << out;
+      EXPECT_EQ(out.find("database is locked"), std::string::npos) << out;
+      EXPECT_EQ(ReadFile(dir.file(name + ".status")), "0\n") << name << "\n" << out;
     }
-  EXPECT_EQ(QueryOne(file, "SELECT count(*) FROM runs WHERE status = 'completed'"), "16");
-  EXPECT_EQ(QueryOne(file, "SELECT count(DISTINCT experiment_name) FROM runs"), "16");
-  EXPECT_EQ(QueryOne(file, "SELECT count(*) FROM global_variables"), "32");
+  const std::string runs = std::to_string(Rounds * Writers);
+  EXPECT_EQ(QueryOne(file, "SELECT count(*) FROM runs WHERE status = 'completed'"), runs);
+  EXPECT_EQ(QueryOne(file, "SELECT count(DISTINCT experiment_name) FROM runs"), runs);
+  EXPECT_EQ(QueryOne(file, "SELECT count(*) FROM global_variables"),
+            std::to_string(2 * Rounds * Writers));
   EXPECT_EQ(QueryOne(file, "SELECT count(*) FROM runs r WHERE (SELECT count(*) FROM "
                            "global_variables g WHERE g.run_id = r.id) = 2"),
-            "16");
+            runs);
+}
+
+TEST(ResultsDBTest, RowThatCannotBeStoredLeavesTheRunFailedAndTheStatusFive) {
+  ScratchDir dir;
+  ScratchDir reference;
+  const std::string file = dir.file("r.db");
+  {
+    ResultsDB db(file.c_str(), -1, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(db.init()) << db.lastError();
+    SqlDatabase raw(file, false);
+    raw.exec("CREATE TRIGGER refuse BEFORE INSERT ON global_variables BEGIN SELECT "
+             "RAISE(ABORT, 'no room for global variables'); END");
+  }
+  RunResult run = RunProgram(GenBinary(), {"-P" + dir.path, "-Nexp1", "-B0", "-s", file});
+  EXPECT_EQ(run.status, 5) << run.err;
+  EXPECT_NE(run.err.find("Results database " + file + ": no room for global variables"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("Error writing ssg experiment info"), std::string::npos) << run.out;
+  // The run is there, with its totals, and failed: never completed.
+  EXPECT_EQ(QueryOne(file, "SELECT status || ',' || states FROM runs"), "failed,44");
+  EXPECT_EQ(QueryOne(file, "SELECT count(*) FROM global_variables"), "0");
+  // The files are those of a run without a database.
+  ASSERT_EQ(RunProgram(GenBinary(), {"-P" + reference.path, "-Nexp1", "-B0"}).status, 0);
+  for (const char* suffix : {".arm", ".var", ".pvtype"})
+    EXPECT_EQ(ReadFile(dir.file("exp1") + suffix), ReadFile(reference.file("exp1") + suffix))
+        << suffix;
+
+  // A run whose start could not be stored, stored only at its end, lacks its
+  // global variables: failed as well.
+  ResultsDB late(file.c_str(), -1, nullptr, nullptr, nullptr);
+  late.setRunInfo("m", 1, "/tmp/out/late", nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(late.writeGVValues());
+  late.setRunTotals(7, 0.5);
+  EXPECT_FALSE(late.writeSSGExperInfo("late", 3));
+  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(late.recorded());
+  EXPECT_EQ(QueryOne(file, "SELECT status || ',' || states FROM runs WHERE experiment_name = "
+                           "'late'"),
+            "failed,3");
 }
 
 TEST(ResultsDBTest, PrefixDirectoryIsMadeAbsolute) {

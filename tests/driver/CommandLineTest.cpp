@@ -220,4 +220,51 @@ TEST_F(CommandLineTest, ParseReturnsTheStatusTheProgramEndsWith) {
   }
 }
 
+TEST_F(CommandLineTest, UnknownLongOptionEndsTheRunBeforeAnythingIsRead) {
+  std::string err;
+  struct Case {
+    const char* word;
+    const char* nearest;
+  };
+  for (const Case& c : {Case{"--state", "--states"}, Case{"--progres", "--progress"},
+                        Case{"--max-state=4", "--max-states"}, Case{"--verison", "--version"},
+                        Case{"--states=1", "--states"}, Case{"--list", "--list-experiments"},
+                        Case{"--frobnicate", "--states"}}) {
+    Parsed p;
+    // Before -P is read: nothing printed on standard output, not even the
+    // usage of a short command line.
+    EXPECT_EQ(ParseStatus(p, {"-Pout/", c.word}, err), UnknownLongOption) << c.word;
+    EXPECT_EQ(err, std::string("gen: unknown option '") + c.word + "'; did you mean '" + c.nearest +
+                       "'? (gen --help lists the options)\n");
+    EXPECT_EQ(p.out, "");
+    EXPECT_EQ(gExperimentPath, "");
+  }
+  // --help still wins.
+  Parsed help;
+  EXPECT_EQ(ParseStatus(help, {"--stats", "--help"}, err), 0);
+  EXPECT_EQ(help.out.rfind("Usage: gen ", 0), 0U);
+}
+
+TEST_F(CommandLineTest, MaxStatesTakesAWholeNumberAboveZero) {
+  std::string err;
+  Parsed separate, joined;
+  EXPECT_EQ(ParseStatus(separate, {"-Pout/", "-Nexp1", "--max-states", "1000"}, err), ContinueRun);
+  EXPECT_EQ(gMaxStates, 1000U);
+  EXPECT_EQ(ParseStatus(joined, {"-Pout/", "-Nexp1", "--max-states=18446744073709551615"}, err),
+            ContinueRun);
+  EXPECT_EQ(gMaxStates, 18446744073709551615ULL);
+  for (const char* value : {"0", "-1", "1e6", "", "18446744073709551616"}) {
+    Parsed p;
+    EXPECT_EQ(ParseStatus(p, {"-Pout/", "-Nexp1", std::string("--max-states=") + value}, err), 1)
+        << value;
+    EXPECT_NE(err.find("the limit must be a whole number of states, 1 or more"), std::string::npos)
+        << err;
+  }
+  Parsed missing;
+  EXPECT_EQ(ParseStatus(missing, {"-Pout/", "-Nexp1", "--max-states", "-B1"}, err), 1);
+  EXPECT_EQ(err, "--max-states: this option needs a value (e.g. --max-states 1000000)\n");
+  ResetCommandLineSettings();
+  EXPECT_EQ(gMaxStates, 0U);
+}
+
 } // namespace

@@ -23,11 +23,17 @@ TEST(GlobalValuesTest, ExampleListsItsSixExperiments) {
 
 TEST(GlobalValuesTest, OtherShortCommandLinesStillPrintTheUsage) {
   for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--list"}, {"--list-experiments", "-B0"}, {}}) {
+       {std::vector<std::string>{"--list-experiments", "-B0"}, {}}) {
     RunResult run = RunProgram(GenBinary(), arguments);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("usage:  gen -Pexperimentfilepath", 0), 0u) << run.out;
   }
+  // A misspelt option is not ours: status 2 and the option meant.
+  RunResult misspelt = RunProgram(GenBinary(), {"--list"});
+  EXPECT_EQ(misspelt.status, 2);
+  EXPECT_EQ(misspelt.out, "");
+  EXPECT_EQ(misspelt.err, "gen: unknown option '--list'; did you mean '--list-experiments'? (gen "
+                          "--help lists the options)\n");
 }
 
 } // namespace

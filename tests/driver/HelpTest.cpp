@@ -70,18 +70,22 @@ TEST(HelpTest, ModelExecutablesListEveryOptionWhateverElseIsGiven) {
   }
 }
 
-TEST(HelpTest, TheShortUsageAndUnknownOptionsAreAsBefore) {
+TEST(HelpTest, TheShortUsageAndUnknownLettersAreAsBefore) {
   RunResult usage = RunProgram(Binary("gen"), {"-P.", "-Nexp1"});
   EXPECT_EQ(usage.status, 0);
   EXPECT_EQ(usage.out.rfind("usage:  gen -Pexperimentfilepath", 0), 0u) << usage.out;
-  // An unknown long option is reported like an unknown letter, and the run
-  // goes on.
+  // An unknown letter is reported and the run goes on; an unknown long
+  // option (all of them are ours) ends it first, with status 2.
   const std::string dir = std::filesystem::temp_directory_path() / "ssg_help_test/";
   std::filesystem::create_directories(dir);
-  RunResult run = RunProgram(Binary("gen"), {"-P", dir, "-Nexp1", "--frobnicate", "-x7"});
+  RunResult run = RunProgram(Binary("gen"), {"-P", dir, "-Nexp1", "-x7"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("ERROR: unknown argument: --frobnicate\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("ERROR: unknown argument: -x7\n"), std::string::npos);
+  RunResult longOption = RunProgram(Binary("gen"), {"-P", dir, "-Nexp1", "--frobnicate", "-x7"});
+  EXPECT_EQ(longOption.status, 2);
+  EXPECT_EQ(longOption.out, "");
+  EXPECT_EQ(longOption.err.rfind("gen: unknown option '--frobnicate'; did you mean '--", 0), 0u)
+      << longOption.err;
   std::filesystem::remove_all(dir);
 }
 

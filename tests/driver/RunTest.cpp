@@ -68,6 +68,21 @@ TEST(RunTest, OverridesChangeTheRates) {
       << run.out;
   EXPECT_NE(ReadFile(dir.file("exp1.arm")).find("\n" + Sci(1 * (0.25 * 0.5)) + "\n"),
             std::string::npos);
+  // The summary line ends with the values the run used.
+  EXPECT_NE(run.out.find(" bytes written; values in force: lambda=0.1, meo=0.5\n"),
+            std::string::npos)
+      << run.out;
+
+  // An override that changes nothing (the same value; a type letter that
+  // does not match, reported and skipped) leaves the summary as it was.
+  for (const char* same : {"-Od:meo:0.1", "-Oi:meo:3"}) {
+    RunResult unchanged = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", same});
+    ASSERT_EQ(unchanged.status, 0) << unchanged.err;
+    EXPECT_EQ(unchanged.out.find("values in force"), std::string::npos) << unchanged.out;
+  }
+  RunResult mismatch = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-Oi:meo:3"});
+  EXPECT_EQ(mismatch.err,
+            "Override i:meo:3 skipped: global variable meo is a double, not an int\n");
 }
 
 TEST(RunTest, MarkingFileThatCannotBeWrittenFailsTheRunBeforeTheArmCount) {
@@ -84,6 +99,9 @@ TEST(RunTest, MarkingFileThatCannotBeWrittenFailsTheRunBeforeTheArmCount) {
   // still blank).
   const std::string arm = ReadFile(dir.file("exp1.arm"));
   EXPECT_TRUE(arm.empty() || arm.substr(0, 3) == "1\n ") << arm.substr(0, 80);
+  // Nor does the .var file: it is emptied (a complete one holds at least
+  // state 1's record).
+  EXPECT_EQ(std::filesystem::file_size(dir.file("exp1.var")), 0u);
 
   // Unopenable (a directory of that name): the open message names it.
   std::filesystem::remove(file);
@@ -102,6 +120,70 @@ TEST(RunTest, ProgressOnStandardErrorOnlyWhenAskedAndNotForAShortRun) {
   EXPECT_EQ(run.err, "");
   EXPECT_NE(run.out.find("\nSummary: 44 states, 99 transitions, 0 absorbing, "), std::string::npos)
       << run.out;
+}
+
+TEST(RunTest, UnknownLongOptionStopsBeforeAnyFileWithTheNearestOne) {
+  ScratchDir dir;
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--state"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "gen: unknown option '--state'; did you mean '--states'? (gen --help lists "
+                     "the options)\n");
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+  // A single letter is reported and the run goes on, as before.
+  RunResult letter = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "-x"});
+  EXPECT_EQ(letter.status, 0);
+  EXPECT_NE(letter.out.find("ERROR: unknown argument: -x\n"), std::string::npos) << letter.out;
+}
+
+TEST(RunTest, MaxStatesEndsARunThatFindsMoreWithNoCompleteFile) {
+  // The example's experiment 1 has 44 states: a limit of 44 lets it
+  // complete, 43 stops it.
+  ScratchDir dir;
+  RunResult enough = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--max-states", "44"});
+  EXPECT_EQ(enough.status, 0) << enough.err;
+  EXPECT_NE(enough.out.find("Generated: 44 states"), std::string::npos);
+  for (const char* limit : {"--max-states=43", "--max-states=1"}) {
+    RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", limit});
+    EXPECT_EQ(run.status, 1) << limit;
+    const std::string n = std::string(limit).substr(std::string("--max-states=").size());
+    EXPECT_EQ(run.err.rfind("Error: the chain has more than " + n + " states (--max-states " + n +
+                                ", reached while exploring state ",
+                            0),
+              0U)
+        << run.err;
+    EXPECT_EQ(run.out.find("Generated:"), std::string::npos);
+    const std::string arm = ReadFile(dir.file("exp1.arm"));
+    EXPECT_TRUE(arm.empty() || arm.substr(0, 3) == "1\n ") << arm.substr(0, 80);
+  }
+  for (const char* bad : {"0", "x", "-3"}) {
+    RunResult run =
+        RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--max-states=" + std::string(bad)});
+    EXPECT_EQ(run.status, 1) << bad;
+    EXPECT_NE(run.err.find("the limit must be a whole number of states, 1 or more"),
+              std::string::npos)
+        << run.err;
+  }
+}
+
+TEST(RunTest, OutputFileSystemWithLessThanTheReserveStopsTheRun) {
+  ScratchDir dir;
+  // A reserve larger than any disk: the first check stops the run.
+  RunResult run = RunProgram("/usr/bin/env",
+                             {"SSG_MIN_FREE_MB=1000000000", GenBinary(), "-P", dir.path, "-Nexp1"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(" MiB free on the file system of " + dir.path +
+                         ", less than the reserve of 1000000000.0 MiB, after "),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("the run stops before the disk is full"), std::string::npos);
+  EXPECT_EQ(run.out.find("Generated:"), std::string::npos);
+  const std::string arm = ReadFile(dir.file("exp1.arm"));
+  EXPECT_TRUE(arm.empty() || arm.substr(0, 3) == "1\n ") << arm.substr(0, 80);
+  // No reserve: the run completes.
+  RunResult none =
+      RunProgram("/usr/bin/env", {"SSG_MIN_FREE_MB=0", GenBinary(), "-P", dir.path, "-Nexp1"});
+  EXPECT_EQ(none.status, 0) << none.err;
 }
 
 TEST(RunTest, MissingOutputDirectoryFailsTheRun) {

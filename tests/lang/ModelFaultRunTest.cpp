@@ -1,6 +1,7 @@
 // A compiled model whose firings go wrong at run time: markings that leave
 // the 0 to 32767 a place holds (they would wrap around in 16 bits) and rates
-// set by global variables that are not rates. The model is compiled and
+// set by global variables that are not rates, rewards that are not finite.
+// The model is compiled and
 // built once; each experiment trips one fault, which must end the run with
 // status 1 and a message naming the activity, the place and the state.
 
@@ -24,7 +25,7 @@ namespace {
 const char* const FaultModel = R"(model Faults
 global int F = 0
 global double r = 1
-study { F = 0..5 }
+study { F = 0..7 }
 place S = 1, P = 32766, Q
 activity Start exponential(1) when S == 1 { S = 0; P += 1 }
 activity Grow exponential(1) when S == 0 && F == 0 && Q == 0 { P += 1; Q = 1 }
@@ -34,6 +35,8 @@ activity Rated exponential(r) when S == 0 && F == 3 && Q == 0 { Q = 1 }
 activity Infinite exponential(1 / (r - 1)) when S == 0 && F == 4 && Q == 0 { Q = 1 }
 activity Undefined exponential((r - 1) / (r - 1)) when S == 0 && F == 5 && Q == 0 { Q = 1 }
 reward Held steady rate Q
+reward Inverse steady rate F == 6 && S == 0 ? 1 / Q : 0
+reward Kick steady { impulse Start F == 7 ? 1 / (r - 1) : 0 }
 )";
 
 class ModelFaultRunTest : public testing::Test {
@@ -140,4 +143,24 @@ TEST_F(ModelFaultRunTest, RateThatIsNotARateEndsTheRun) {
   RunResult zero = Run(3, "d:r:0");
   EXPECT_EQ(zero.status, 0) << zero.err;
   EXPECT_NE(zero.out.find("Generated: 2 states"), std::string::npos) << zero.out;
+}
+
+TEST_F(ModelFaultRunTest, RewardThatIsNotFiniteEndsTheRun) {
+  ASSERT_FALSE(Exe.empty()) << BuildOutput;
+  // 1 / Q with Q = 0 in state 2; the impulse 1 / 0 of Start, which leads
+  // to state 2.
+  RunResult rate = Run(6);
+  EXPECT_EQ(rate.status, 1);
+  EXPECT_EQ(rate.err, "Error: reward variable Inverse has rate reward inf in state 2 (marking "
+                      "S=0, P=32767, Q=0); a reward must be a finite number\n");
+  EXPECT_EQ(rate.out.find("Generated:"), std::string::npos);
+  ExpectNoCount(6);
+  RunResult impulse = Run(7);
+  EXPECT_EQ(impulse.status, 1);
+  EXPECT_EQ(impulse.err, "Error: reward variable Kick has impulse reward inf in state 2 (marking "
+                         "S=0, P=32767, Q=0); a reward must be a finite number\n");
+  ExpectNoCount(7);
+  // The same rewards, finite, let the run complete.
+  RunResult finite = Run(7, "d:r:2");
+  EXPECT_EQ(finite.status, 0) << finite.err;
 }

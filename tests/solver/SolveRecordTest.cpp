@@ -121,4 +121,18 @@ TEST(SolveRecordTest, UnwritableDatabaseExitsFiveAfterTheWholeTable) {
   EXPECT_NE(run.out.find("\nstates 2, transitions 2"), std::string::npos) << run.out;
 }
 
+TEST(SolveRecordTest, SummaryCountsEveryEntryWithTheSelfLoopsBesideIt) {
+  // The generator's count is every .arm entry; the solver gives the same
+  // total and says how many go to the state itself.
+  SolverScratch dir;
+  TestChain chain = TwoStates();
+  chain.add(2, 2, 5.0);
+  const std::string prefix = WriteChain(dir, "loop", chain);
+  RunResult run = RunProgram(Solver(), {prefix, "-q"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\nstates 2, transitions 3 (1 to the state itself, ignored)\n"),
+            std::string::npos)
+      << run.out;
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "driver/RunSummary.h"
 #include "model/BaseGroupClass.h"
 #include "ssg/HybridHash.h"
 #include "tests/driver/OutputFaults.h"
@@ -88,6 +89,34 @@ TEST(StateSpaceGenTest, TransitionsAreWrittenInIncreasingTargetOrderWithSelfLoop
   ArmContents arm = ParseArm(ReadFile(dir.file("t.arm")));
   EXPECT_EQ(arm.states, (std::vector<unsigned long>{1, 2, 3}));
   EXPECT_EQ(arm.transitions[1], (Transitions{{1, Sci(2.0)}, {2, Sci(1.0 + 8.0)}, {3, Sci(4.0)}}));
+}
+
+TEST(StateSpaceGenTest, SelfLoopsAreCountedBesideTheTransitionsTheyBelongTo) {
+  // As above: state 1's three entries, one to itself; states 2 and 3 none.
+  auto* san = new SmallSAN;
+  int p = san->add("p", 0);
+  const short targets[] = {2, 0, 1, 2};
+  for (short target : targets)
+    san->move("a", p, 0, target, 1.0);
+  san->finish();
+  SmallPVModel model(san);
+  ScratchDir dir;
+  StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, nullptr);
+  gen.FileType = 1;
+  gen.TraceLevel = 0;
+  gen.InitializeTrace();
+  testing::internal::CaptureStdout();
+  gen.GenStateSpace();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(gen.TransitionsWritten, 3u);
+  EXPECT_EQ(gen.SelfLoopsWritten, 1u);
+  EXPECT_EQ(RunSummary::Line(3, 3, 2, 0.5, 1 << 20, 100, 1),
+            "Summary: 3 states, 3 transitions (1 to the state itself), 2 absorbing, 0.500 s wall, "
+            "1.0 MiB peak memory, 100 bytes written");
+  // Without self-loops the line is as it always was.
+  EXPECT_EQ(RunSummary::Line(3, 3, 2, 0.5, 1 << 20, 100),
+            "Summary: 3 states, 3 transitions, 2 absorbing, 0.500 s wall, 1.0 MiB peak memory, "
+            "100 bytes written");
 }
 
 TEST(StateSpaceGenTest, ZeroRateTransitionIsDroppedAndItsTargetNotNumbered) {

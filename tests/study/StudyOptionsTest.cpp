@@ -26,6 +26,9 @@ TEST(StudyOptionsTest, ValuesDefaultsAndTheReportForm) {
   EXPECT_EQ(b.OutDir, "o");
   EXPECT_EQ(b.DbFile, "x.db");
   EXPECT_EQ(b.Jobs, 0u);
+  // A letter's value joined to it, as make takes it.
+  EXPECT_EQ(StudyOptions::Parse({"gen", "-j2"}).Jobs, 2u);
+  EXPECT_EQ(StudyOptions::Parse({"gen", "-j", "5"}).Jobs, 5u);
   StudyOptions c = StudyOptions::Parse({"--report", "x.db", "--study", "2", "--plot=p.png"});
   EXPECT_EQ(c.Report, "x.db");
   EXPECT_EQ(c.StudyId, 2);
@@ -44,6 +47,8 @@ TEST(StudyOptionsTest, BadCommandLinesSayWhatIsWrong) {
       {{"a", "--out="}, "--out needs a value"},
       {{"a", "--frobnicate"}, "unknown option '--frobnicate'"},
       {{"a", "--quiet=1"}, "--quiet takes no value"},
+      {{"a", "-qx"}, "-q takes no value"},
+      {{"a", "-j0"}, "-j: 0 must lie between 1 and 1024"},
       {{"--report", "x.db", "--jobs", "2"}, "--report prints a database's table"},
       {{"a", "--study", "1"}, "--study goes with --report"},
   };

@@ -217,7 +217,7 @@ TEST(StudyRunTest, SetupErrorsExitOneSayingWhat) {
   }
   RunResult help = RunProgram(Bin("ssg-study"), {"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: ssg-study <model executable>", 0), 0u);
+  EXPECT_EQ(help.out.rfind("Usage: ssg-study <model.san | model executable>", 0), 0u);
   RunResult version = RunProgram(Bin("ssg-study"), {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("ssg-study ", 0), 0u);

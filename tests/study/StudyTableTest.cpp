@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "study/StudyPlot.h"
 #include "study/StudyTable.h"
 
 namespace {
@@ -61,6 +62,27 @@ TEST(StudyTableTest, MissingValuesSayWhyAndMakeTheTableIncomplete) {
   EXPECT_EQ(StudyTable::MeasureName(interval), "avg Up[0,2.5]");
   interval.Type = "instant-of-time";
   EXPECT_EQ(StudyTable::MeasureName(interval), "Up@0");
+}
+
+TEST(StudyTableTest, PlotTitleValuesAndProbabilityAxesThatStopAtOne) {
+  StudyTable table({Done(0, {{"K", "5"}, {"d", "1"}, {"e", "2"}}, 0.5),
+                    Done(1, {{"K", "20"}, {"d", "1"}, {"e", "3"}}, 1.0)});
+  // The values every experiment shares, for the title.
+  EXPECT_EQ(table.fixedValues(), "d=1");
+  EXPECT_EQ(StudyTable({}).fixedValues(), "");
+  // 0.5 to 1: padded by a tenth of the span, but not past 1.
+  const std::string script = StudyPlot::Script("p.png", "m (d=1)", table);
+  EXPECT_NE(script.find("set yrange [0.45:1]\n"), std::string::npos) << script;
+  EXPECT_NE(script.find("title 'm (d=1)'"), std::string::npos) << script;
+  // A measure beyond 1 is scaled by gnuplot; a constant probability gets a
+  // small band below it.
+  const std::string large = StudyPlot::Script(
+      "p.png", "m", StudyTable({Done(0, {{"K", "5"}}, 2.0), Done(1, {{"K", "6"}}, 3.0)}));
+  EXPECT_NE(large.find("set autoscale y\n"), std::string::npos) << large;
+  EXPECT_EQ(large.find("set yrange"), std::string::npos);
+  const std::string constant = StudyPlot::Script(
+      "p.png", "m", StudyTable({Done(0, {{"K", "5"}}, 1.0), Done(1, {{"K", "6"}}, 1.0)}));
+  EXPECT_NE(constant.find("set yrange [0.95:1]\n"), std::string::npos) << constant;
 }
 
 } // namespace
