@@ -50,7 +50,10 @@ std::string StudyPlot::Script(const std::string& fileName, const std::string& ti
   script += "set grid\nset key off\nset offsets graph 0.05, graph 0.05, graph 0.1, graph 0.1\n";
   script += "set xlabel " + Quoted(table.xLabel()) + "\n";
   for (std::size_t s = 0; s < series.size(); s++) {
-    script += "set title " + Quoted(series[s].Measure) + "\n";
+    script +=
+        "set title " +
+        Quoted(series[s].Measure + (series[s].Note.empty() ? "" : " (" + series[s].Note + ")")) +
+        "\n";
     script += "plot $m" + std::to_string(s) + " using 1:2 with linespoints lw 2 pt 7 lc " +
               std::to_string(s % 8 + 1) + "\n";
   }

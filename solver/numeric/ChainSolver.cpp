@@ -8,9 +8,10 @@
 #include <memory>
 #include <tuple>
 
-#include "solver/numeric/BottomComponents.h"
-#include "solver/io/ChainFiles.h"
 #include "solver/Progress.h"
+#include "solver/io/ChainFiles.h"
+#include "solver/numeric/BottomComponents.h"
+#include "solver/numeric/ImpulseMeasures.h"
 #include "solver/numeric/RateMatrix.h"
 #include "solver/numeric/SteadyStateSolver.h"
 
@@ -69,6 +70,10 @@ std::string Short(double v) {
 
 } // namespace
 
+const char* ChainSolver::TypeName(const Row& row) {
+  return row.ImpulseRate ? "impulse-rate" : PVTypeReader::TypeName(row.Type);
+}
+
 bool ChainSolver::Result::complete() const {
   for (const Row& row : Rows)
     if (!row.Valid)
@@ -85,6 +90,15 @@ std::vector<ChainSolver::Measure> ChainSolver::MeasuresOf(const ChainFiles& file
     m.Times = files.Variables[v].Times;
     m.Reward = &files.Rewards[v].RateValues;
     m.HasImpulse = files.Rewards[v].HasImpulse;
+    if (!files.Impulses.empty() && files.Impulses[v].Any) {
+      m.HasImpulse = true;
+      m.Impulses = &files.Impulses[v];
+      m.SelfLoopRates = files.SelfLoopRates.data();
+      if (m.Type == PVTypeReader::IntervalOfTime || m.Type == PVTypeReader::TimeAveragedInterval)
+        m.Reward = &files.RatePlusImpulse[v];
+    }
+    if (!files.Exact)
+      m.InputNote = "input rounded to 6 significant digits (no .rew file)";
     measures.push_back(std::move(m));
   }
   return measures;
@@ -103,6 +117,7 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
   RequestSet requests;
   struct Pending {
     std::size_t Measure, From, To; // requests (From unused for instants)
+    bool ImpulseRate = false;
   };
   std::vector<Pending> pending; // per row
   bool needSteady = false;
@@ -112,13 +127,18 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     if (measure.Type == PVTypeReader::SteadyState) {
       needSteady = true;
       pending.push_back({m, 0, 0});
-      continue;
     }
     for (const PVTypeReader::Interval& t : measure.Times) {
+      if (measure.Type == PVTypeReader::SteadyState)
+        break;
       if (measure.Type == PVTypeReader::InstantOfTime)
         pending.push_back({m, 0, requests.add(t.Start, false)});
       else
         pending.push_back({m, requests.add(t.Start, true), requests.add(t.Stop, true)});
+    }
+    if (measure.Impulses != nullptr) {
+      needSteady = true;
+      pending.push_back({m, 0, 0, true});
     }
     if (curves && measure.Type == PVTypeReader::InstantOfTime && !measure.Times.empty()) {
       double last = 0;
@@ -177,12 +197,54 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     info.TransientSolved = true;
   }
 
+  // The expected impulse of the last completion at each instant requested
+  // by a measure with impulses.
+  std::vector<const ImpReader::Variable*> impulses;
+  std::vector<std::size_t> impulseOf(measures.size(), SIZE_MAX);
+  const double* selfLoopRates = nullptr;
+  for (std::size_t m = 0; m < measures.size(); m++)
+    if (measures[m].Impulses != nullptr && measures[m].Type == PVTypeReader::InstantOfTime) {
+      impulseOf[m] = impulses.size();
+      impulses.push_back(measures[m].Impulses);
+      selfLoopRates = measures[m].SelfLoopRates;
+    }
+  std::vector<Uniformization::Request> instants;
+  std::vector<std::size_t> instantOf(requests.list().size(), SIZE_MAX);
+  for (std::size_t r = 0; r < requests.list().size(); r++)
+    if (!requests.list()[r].Accumulated) {
+      instantOf[r] = instants.size();
+      instants.push_back(requests.list()[r]);
+    }
+  std::vector<std::vector<double>> lastImpulse;
+  if (!impulses.empty() && !instants.empty()) {
+    auto started = Clock::now();
+    ImpulseMeasures::Report report;
+    lastImpulse = ImpulseMeasures::Instant(matrix, selfLoopRates, impulses, instants,
+                                           options.Epsilon, progress, report);
+    info.ImpulseSteps = report.Steps;
+    info.TransientSeconds += Since(started);
+  }
+
   // Rows in measure order.
+  std::vector<double> largest(measures.size(), -1.0); // Imax of a measure, once needed
   for (const Pending& p : pending) {
     const Measure& measure = measures[p.Measure];
     Row row;
     row.Variable = measure.Name;
     row.Type = measure.Type;
+    if (p.ImpulseRate) {
+      row.Type = PVTypeReader::SteadyState;
+      row.ImpulseRate = true;
+      row.Value = ImpulseMeasures::LongRunRate(*measure.Impulses, steady.Distribution);
+      if (!steady.Converged) {
+        row.Valid = false;
+        row.Note = "not converged: " + steady.Failure;
+      } else if (!measure.InputNote.empty()) {
+        row.Note = measure.InputNote;
+      }
+      result.Rows.push_back(std::move(row));
+      continue;
+    }
     switch (measure.Type) {
     case PVTypeReader::SteadyState: {
       double value = 0;
@@ -195,12 +257,24 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
       if (!steady.Converged) {
         row.Valid = false;
         row.Note = "not converged: " + steady.Failure;
+      } else if (measure.Impulses != nullptr) {
+        std::uint32_t absorbing = UINT32_MAX;
+        row.Value += ImpulseMeasures::SteadyMass(matrix, measure.SelfLoopRates, *measure.Impulses,
+                                                 steady.Distribution, absorbing);
+        if (absorbing != UINT32_MAX) {
+          row.Valid = false;
+          row.Note = "not computed: the chain ends in state " + std::to_string(absorbing + 1) +
+                     ", where nothing completes, and keeps the impulse of the completion that "
+                     "entered it (an instant-of-time variable at a late time gives it)";
+        }
       }
       break;
     }
     case PVTypeReader::InstantOfTime:
       row.Start = row.Stop = requests.list()[p.To].Time;
       row.Value = transient[p.To][p.Measure];
+      if (impulseOf[p.Measure] != SIZE_MAX)
+        row.Value += lastImpulse[instantOf[p.To]][impulseOf[p.Measure]];
       break;
     case PVTypeReader::IntervalOfTime:
     case PVTypeReader::TimeAveragedInterval:
@@ -211,11 +285,19 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
         row.Value /= row.Stop - row.Start;
       break;
     }
-    if (measure.HasImpulse && row.Valid)
-      row.Note = "impulse part not included";
+    if (row.Valid && !measure.InputNote.empty())
+      row.Note = measure.InputNote;
+    if (measure.HasImpulse && measure.Impulses == nullptr && row.Valid)
+      row.Note +=
+          (row.Note.empty() ? "" : "; ") + std::string("impulse part not included (no .imp file)");
     if (measure.Type != PVTypeReader::SteadyState) {
-      const double bound =
-          AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
+      double bound = AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
+      if (impulseOf[p.Measure] != SIZE_MAX) {
+        if (largest[p.Measure] < 0)
+          largest[p.Measure] =
+              ImpulseMeasures::Largest(matrix, measure.SelfLoopRates, *measure.Impulses);
+        bound += options.Epsilon * largest[p.Measure];
+      }
       if (std::fabs(row.Value) < bound)
         row.Note += (row.Note.empty() ? "" : "; ") + ("below the accuracy bound " + Short(bound));
     }
@@ -228,7 +310,9 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     curve.Variable = measures[m].Name;
     for (std::size_t r : curveRequests[m]) {
       curve.Times.push_back(requests.list()[r].Time);
-      curve.Values.push_back(transient[r][m]);
+      curve.Values.push_back(transient[r][m] + (impulseOf[m] != SIZE_MAX
+                                                    ? lastImpulse[instantOf[r]][impulseOf[m]]
+                                                    : 0.0));
     }
     result.Curves.push_back(std::move(curve));
   }
