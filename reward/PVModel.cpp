@@ -1,5 +1,6 @@
 #include "reward/PVModel.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
@@ -235,6 +236,23 @@ void PVModel::FireActionOnly(void* buffer, BaseActionClass* action) {
 void PVModel::UpdateRewards(BaseActionClass* action) {
   for (PerformanceVariableNode* pv : ConsideredPVs)
     pv->CurrentReward(action);
+}
+
+bool PVModel::HasImpulseRewards() const {
+  for (int p = 0; p < NumPVs; p++)
+    if (PVList[p]->NumImpulses > 0)
+      return true;
+  return false;
+}
+
+void PVModel::FiringImpulses(BaseActionClass* action, double* impulses) {
+  // Most actions earn no impulse at all.
+  if (action->AffectedNodesByImpulseReward.size() == 0 && !action->isSync()) {
+    std::fill(impulses, impulses + NumPVs, 0.0);
+    return;
+  }
+  for (int p = 0; p < NumPVs; p++)
+    impulses[p] = PVList[p]->NumImpulses > 0 ? PVList[p]->FiringImpulse(action) : 0.0;
 }
 
 BaseActionClass* PVModel::FireAction(BaseActionClass* action, double time) {

@@ -93,6 +93,12 @@ public:
   // reached is not written.
   void FireActionOnly(void* buffer, BaseActionClass* action);
   void UpdateRewards(BaseActionClass* action);
+  // Whether a variable of PVList has an impulse reward.
+  bool HasImpulseRewards() const;
+  // impulses[p] = the impulse variable PVList[p] earns by a firing of action
+  // in the model's current marking (the one the firing led to), for every
+  // p < NumPVs; the variables' values are left alone. Allocates nothing.
+  void FiringImpulses(BaseActionClass* action, double* impulses);
   // Fires action at time, without reward update; returns what Fire() returned.
   BaseActionClass* FireAction(BaseActionClass* action, double time);
   // Restores LastActionFired from the index in state and recomputes rewards.

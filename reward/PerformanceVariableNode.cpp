@@ -440,6 +440,18 @@ void PerformanceVariableNode::CurrentImpulses(BaseActionClass* a) {
   }
 }
 
+double PerformanceVariableNode::FiringImpulse(BaseActionClass* a) {
+  const double value = ImpulseValue;
+  const double squared = ImpulseSquared;
+  ImpulseValue = 0.0;
+  ImpulseSquared = 0.0;
+  CurrentImpulses(a);
+  const double impulse = ImpulseValue;
+  ImpulseValue = value;
+  ImpulseSquared = squared;
+  return impulse;
+}
+
 bool PerformanceVariableNode::ImpulseAffectedBy(BaseActionClass* a) const {
   if (a == nullptr)
     return false;

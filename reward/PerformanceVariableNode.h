@@ -135,6 +135,10 @@ public:
   // Evaluation after a firing of a; allocates nothing.
   void CurrentReward(BaseActionClass* a);
   bool ImpulseAffectedBy(BaseActionClass* a) const;
+  // The impulse this variable earns by a firing of a in the model's current
+  // marking (the one the firing led to), leaving ImpulseValue and
+  // ImpulseSquared as they were; allocates nothing.
+  double FiringImpulse(BaseActionClass* a);
 
   RewardType GetRewardType() const { return Type; }
   int GetNumTimePoints() const { return NumTimePoints; }

@@ -6,6 +6,9 @@
 
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
+#include "ssg/ExactRewardFile.h"
+#include "ssg/ImpulseFile.h"
+#include "ssg/ImpulseMap.h"
 #include "ssg/RecordWriter.h"
 #include "ssg/Reward.h"
 #include "ssg/StaWriter.h"
@@ -21,18 +24,34 @@ constexpr int NumChunks = 4;
 //   End          nothing: the .arm record ends
 //   Values       the state number (4), then the .var record's values (8 each)
 //   Marking      the state number (4), then the state's vector
-enum Tag : char { State = 1, Transitions = 2, End = 3, Values = 4, Marking = 5 };
+//   ImpulseHead  the state number (4), then its .imp entry count (4)
+//   Impulses     a count c (4 bytes), then c doubles of the .imp record
+enum Tag : char {
+  State = 1,
+  Transitions = 2,
+  End = 3,
+  Values = 4,
+  Marking = 5,
+  ImpulseHead = 6,
+  Impulses = 7
+};
 constexpr std::size_t EntryBytes = sizeof(uint32_t) + sizeof(double);
 
 } // namespace
 
-OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread, StaWriter* markings)
-    : Arm(arm), Var(var), Markings(markings), NumValues(2 * var.Model->NumPVs) {
-  // A .var record and a .sta record always fit a chunk.
+OutputThread::OutputThread(RecordWriter& arm, Reward& var, bool startThread, StaWriter* markings,
+                           ImpulseFile* impulses)
+    : Arm(arm), Var(var), Markings(markings), Impulses(impulses), NumValues(2 * var.Model->NumPVs) {
+  // A .var record, a .sta record and an .imp entry always fit a chunk.
   const std::size_t varRecordBytes = 1 + sizeof(uint32_t) + sizeof(double) * std::size_t(NumValues);
   const std::size_t markingRecordBytes =
       Markings != nullptr ? 1 + sizeof(uint32_t) + Markings->stateSize() : 0;
-  ChunkBytes = std::max({MinChunkBytes, 2 * varRecordBytes, 2 * markingRecordBytes});
+  const std::size_t impulseEntryBytes =
+      Impulses != nullptr
+          ? 1 + 2 * sizeof(uint32_t) + 2 * sizeof(double) * std::size_t(Impulses->numVariables())
+          : 0;
+  ChunkBytes =
+      std::max({MinChunkBytes, 2 * varRecordBytes, 2 * markingRecordBytes, 2 * impulseEntryBytes});
   Chunks.resize(NumChunks);
   for (Chunk& chunk : Chunks)
     chunk.data = std::make_unique<char[]>(ChunkBytes);
@@ -69,12 +88,32 @@ OutputThread::~OutputThread() {
 void OutputThread::deferFailures(bool defer) {
   Arm.deferFailures(defer);
   Var.file().deferFailures(defer);
+  if (Var.exactFile() != nullptr)
+    Var.exactFile()->file().deferFailures(defer);
   if (Markings != nullptr)
     Markings->file().deferFailures(defer);
+  if (Impulses != nullptr)
+    Impulses->file().deferFailures(defer);
 }
 
 bool OutputThread::anyFailed() const {
-  return Arm.failed() || Var.file().failed() || (Markings != nullptr && Markings->file().failed());
+  return Arm.failed() || Var.file().failed() ||
+         (Var.exactFile() != nullptr && Var.exactFile()->file().failed()) ||
+         (Markings != nullptr && Markings->file().failed()) ||
+         (Impulses != nullptr && Impulses->file().failed());
+}
+
+void OutputThread::reportFailedWriter() {
+  if (Arm.failed())
+    Arm.reportFailure();
+  if (Var.file().failed())
+    Var.file().reportFailure();
+  if (Var.exactFile() != nullptr && Var.exactFile()->file().failed())
+    Var.exactFile()->file().reportFailure();
+  if (Markings != nullptr && Markings->file().failed())
+    Markings->file().reportFailure();
+  if (Impulses != nullptr && Impulses->file().failed())
+    Impulses->file().reportFailure();
 }
 
 void OutputThread::armRecord(uint32_t n, const TransitionMap& transitions) {
@@ -107,6 +146,30 @@ void OutputThread::varRecord(uint32_t n, PerformanceVariableNode* const* pvs, in
   for (int i = 0; i < count; i++) {
     put(pvs[i]->ImpulseValue);
     put(pvs[i]->RewardValue);
+  }
+}
+
+void OutputThread::impulseRecord(uint32_t n, const ImpulseMap& entries) {
+  room(1 + 2 * sizeof(uint32_t));
+  put(Tag::ImpulseHead);
+  put(n);
+  put(static_cast<uint32_t>(entries.size()));
+  const std::size_t width = entries.width();
+  const double* values = entries.empty() ? nullptr : entries.values(0);
+  std::size_t remaining = entries.size();
+  while (remaining > 0) {
+    // As many entries as the chunk takes, at least one.
+    const std::size_t entryBytes = sizeof(double) * width;
+    room(1 + sizeof(uint32_t) + entryBytes);
+    const std::size_t space = ChunkBytes - Chunks[Current].used - 1 - sizeof(uint32_t);
+    const std::size_t count = std::min(remaining, space / entryBytes);
+    put(Tag::Impulses);
+    put(static_cast<uint32_t>(count * width));
+    Chunk& chunk = Chunks[Current];
+    std::memcpy(chunk.data.get() + chunk.used, values, count * entryBytes);
+    chunk.used += count * entryBytes;
+    values += count * width;
+    remaining -= count;
   }
 }
 
@@ -204,6 +267,19 @@ void OutputThread::write(const Chunk& chunk) {
       Markings->WriteRecord(number, at);
       at += Markings->stateSize();
       break;
+    case Tag::ImpulseHead: {
+      uint32_t entries;
+      take(number);
+      take(entries);
+      Impulses->WriteHead(number, entries);
+      break;
+    }
+    case Tag::Impulses: {
+      take(number);
+      Impulses->WriteValueBytes(at, number);
+      at += sizeof(double) * std::size_t(number);
+      break;
+    }
     }
   }
 }
@@ -239,12 +315,7 @@ void OutputThread::finish() {
   if (Markings != nullptr)
     Markings->SendRecordsTo(nullptr);
   deferFailures(false);
-  if (Arm.failed())
-    Arm.reportFailure();
-  if (Var.file().failed())
-    Var.file().reportFailure();
-  if (Markings != nullptr && Markings->file().failed())
-    Markings->file().reportFailure();
+  reportFailedWriter();
 }
 
 void OutputThread::reportFailure() {
@@ -258,5 +329,9 @@ void OutputThread::reportFailure() {
     Arm.reportFailure();
   if (Markings != nullptr && Markings->file().failed())
     Markings->file().reportFailure();
+  if (Var.exactFile() != nullptr && Var.exactFile()->file().failed())
+    Var.exactFile()->file().reportFailure();
+  if (Impulses != nullptr && Impulses->file().failed())
+    Impulses->file().reportFailure();
   Var.file().reportFailure();
 }

@@ -13,6 +13,8 @@
 
 #include "ssg/TransitionMap.h"
 
+class ImpulseFile;
+class ImpulseMap;
 class PerformanceVariableNode;
 class RecordWriter;
 class Reward;
@@ -25,8 +27,11 @@ class StaWriter;
 // record as its state number, its (target, rate) pairs and its end; a .var
 // record as its state number and the variables' impulse and rate values; a
 // .sta record (when the marking file is written) as its state number and the
-// state's vector. The output thread formats them through the files' writers
-// (the .arm RecordWriter, Reward::WriteRecord, StaWriter::WriteRecord), so
+// state's vector; an .imp record (models with impulse rewards) as its state
+// number, its entry count and its entries' values. The output thread
+// formats them through the files' writers (the .arm RecordWriter,
+// Reward::WriteRecord, which also feeds the .rew file, StaWriter::WriteRecord,
+// ImpulseFile), so
 // every byte is the one the exploring thread would have written itself, in
 // the same order within each file.
 // Four chunks of at least 1 MiB circulate, allocated at the start: the
@@ -51,7 +56,7 @@ public:
   // marking writer's Write, when there is one) hand their records here,
   // until finish().
   OutputThread(RecordWriter& arm, Reward& var, bool startThread = true,
-               StaWriter* markings = nullptr);
+               StaWriter* markings = nullptr, ImpulseFile* impulses = nullptr);
   // Stops the thread if finish() was not called (without reporting).
   ~OutputThread();
   OutputThread(const OutputThread&) = delete;
@@ -62,6 +67,8 @@ public:
   void armRecord(uint32_t n, const TransitionMap& transitions);
   // The .var record of state n with the values the count variables hold.
   void varRecord(uint32_t n, PerformanceVariableNode* const* pvs, int count);
+  // The .imp record of state n (requires the impulse file).
+  void impulseRecord(uint32_t n, const ImpulseMap& entries);
   // The .sta record of state n, whose vector of `size` bytes is `state`.
   void markingRecord(uint32_t n, const char* state, uint32_t size);
   // Hands the last records over and waits until they are written to the
@@ -77,7 +84,8 @@ private:
 
   RecordWriter& Arm;
   Reward& Var;
-  StaWriter* Markings; // or null
+  StaWriter* Markings;   // or null
+  ImpulseFile* Impulses; // or null
   std::size_t ChunkBytes;
   std::vector<Chunk> Chunks;
   int NumValues;              // values per .var record
@@ -115,6 +123,8 @@ private:
   void write(const Chunk& chunk);
   // Whether one of the writers failed.
   bool anyFailed() const;
+  // Ends the run with the message of the first writer that failed, if any.
+  void reportFailedWriter();
   // Takes the writers' failures to themselves (or not).
   void deferFailures(bool defer);
   [[noreturn]] void reportFailure();

@@ -2,9 +2,11 @@
 #define SSG_RECORDWRITER_H
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,6 +62,10 @@ public:
   void putSigned(std::int64_t value);
   void putScientific(double value);
   void putGeneral(double value);
+  // Binary fields, little-endian whatever the host's byte order: a 4-byte
+  // unsigned value, an 8-byte IEEE double.
+  void putLittleEndian32(std::uint32_t value) { putLittleEndian(&value, sizeof value); }
+  void putLittleEndianDouble(double value) { putLittleEndian(&value, sizeof value); }
   // Number and line end, the common record line.
   void putUnsignedLine(std::uint64_t value) {
     putUnsigned(value);
@@ -104,6 +110,21 @@ private:
   };
   static constexpr std::size_t CacheSlots = 256;
   using NumberCache = std::array<CachedNumber, CacheSlots>;
+
+  // The `size` bytes of a scalar at `value`, least significant first.
+  void putLittleEndian(const void* value, std::size_t size) {
+    if (Capacity - Used < size)
+      flush();
+    char* at = Buffer.get() + Used;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(at, value, size);
+    } else {
+      const char* bytes = static_cast<const char*>(value);
+      for (std::size_t i = 0; i < size; i++)
+        at[i] = bytes[size - 1 - i];
+    }
+    Used += size;
+  }
 
   // Appends value formatted with (format, precision) through cache.
   void putCachedNumber(double value, NumberCache& cache, std::chars_format format, int precision);

@@ -5,6 +5,7 @@
 
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
+#include "ssg/ExactRewardFile.h"
 #include "ssg/OutputThread.h"
 
 namespace {
@@ -40,6 +41,10 @@ void Reward::Calculate(unsigned long n) {
     Output->varRecord(static_cast<uint32_t>(n), pvs, count);
     return;
   }
+  if (Exact != nullptr) {
+    for (int i = 0; i < count; i++)
+      Exact->file().putLittleEndianDouble(pvs[i]->RewardValue);
+  }
   if (!Binary) {
     File.putUnsignedLine(n);
     for (int i = 0; i < count; i++) {
@@ -60,6 +65,8 @@ void Reward::Calculate(unsigned long n) {
 
 void Reward::WriteRecord(unsigned long n, const double* values) {
   const int count = 2 * Model->NumPVs;
+  if (Exact != nullptr)
+    Exact->WriteRecord(values + 1, 2, Model->NumPVs);
   if (!Binary) {
     File.putUnsignedLine(n);
     for (int i = 0; i < count; i++) {

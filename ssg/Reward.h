@@ -5,6 +5,7 @@
 
 #include "ssg/RecordWriter.h"
 
+class ExactRewardFile;
 class OutputThread;
 class PVModel;
 
@@ -19,6 +20,9 @@ class PVModel;
 // - any other file type (binary): n as 4 bytes, then each variable's impulse
 //   and rate value as 8-byte IEEE doubles, all little-endian.
 // The header is text in either case.
+//
+// With an exact reward file attached (AlsoWriteExact), every record also
+// goes there: the rate values as the doubles they are (ExactRewardFile).
 //
 // Writing is buffered; a file that cannot be opened, written or completed
 // ends the run (RecordWriter's policy).
@@ -44,6 +48,10 @@ public:
   // From now on Calculate hands its records to `output`, which writes them
   // with WriteRecord in its own thread (null: Calculate writes them).
   void SendRecordsTo(OutputThread* output) { Output = output; }
+  // From now on every record also goes to `exact` (null: to .var only);
+  // the caller keeps it, and completes it after the last record.
+  void AlsoWriteExact(ExactRewardFile* exact) { Exact = exact; }
+  ExactRewardFile* exactFile() const { return Exact; }
   RecordWriter& file() { return File; }
   // Completes the file: flushes and closes it, ending the run on failure.
   void Close();
@@ -52,6 +60,7 @@ private:
   RecordWriter File;
   bool Binary;
   OutputThread* Output = nullptr;
+  ExactRewardFile* Exact = nullptr;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "ssg/StateSpaceGen.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cmath>
@@ -13,17 +14,19 @@
 #include <unistd.h>
 #include <utility>
 
+#include "database/ResultsDB.h"
 #include "model/ActivityLinks.h"
 #include "model/BaseActionClass.h"
 #include "model/BaseGroupClass.h"
 #include "model/StandardErrors.h"
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
+#include "ssg/ExactRewardFile.h"
 #include "ssg/HybridHash.h"
+#include "ssg/ImpulseFile.h"
 #include "ssg/OutOfMemory.h"
 #include "ssg/OutputThread.h"
 #include "ssg/ProgressReport.h"
-#include "database/ResultsDB.h"
 #include "ssg/Reward.h"
 #include "ssg/StaWriter.h"
 #include "ssg/StateColumns.h"
@@ -188,6 +191,8 @@ StateSpaceGen::~StateSpaceGen() {
   delete[] ErlangActions;
   free(TraceFileName);
   delete RewardWriter;
+  delete ExactRewards;
+  delete ImpulseRecords;
   delete MarkingWriter;
   ReleaseWorkBuffers();
   delete Trace;
@@ -247,15 +252,21 @@ void StateSpaceGen::SetMethodPointers() {
   std::string pvtype = base + ".pvtype";
   std::string det = base + ".det";
   StatesFileName = base + ".sta";
+  RewardsFileName = base + ".rew";
+  ImpulsesFileName = base + ".imp";
 
   Model->WritePVTypeFile(pvtype.data());
-  FilesWritten = {pvtype, arm, var};
+  FilesWritten = {pvtype, arm, var, RewardsFileName};
+  const bool impulses = Model->HasImpulseRewards();
+  if (impulses)
+    FilesWritten.push_back(ImpulsesFileName);
   if (WriteStates)
     FilesWritten.push_back(StatesFileName);
 
   if (Model->numActions <= 0) {
     RemoveEarlierFile(det);
-    FindNext = &StateSpaceGen::FindNextNormal;
+    FindNext =
+        impulses ? &StateSpaceGen::FindNextNormal<true> : &StateSpaceGen::FindNextNormal<false>;
     GenStateSpaceNormal(arm.data(), var.data());
     return;
   }
@@ -280,7 +291,8 @@ void StateSpaceGen::SetMethodPointers() {
   }
   if (deterministic) {
     FilesWritten.push_back(det);
-    FindNext = &StateSpaceGen::FindNextDeterministic;
+    FindNext = impulses ? &StateSpaceGen::FindNextDeterministic<true>
+                        : &StateSpaceGen::FindNextDeterministic<false>;
     GenStateSpaceDeterministic(arm.data(), var.data(), det.data());
     return;
   }
@@ -289,11 +301,15 @@ void StateSpaceGen::SetMethodPointers() {
   // it for one.
   RemoveEarlierFile(det);
 
-  FindNext = &StateSpaceGen::FindNextNormal;
-  if (NumInstantActions > 0)
-    FindNext = &StateSpaceGen::FindNextInstant;
   if (NumErlangActions > 0)
-    FindNext = &StateSpaceGen::FindNextErlang;
+    FindNext =
+        impulses ? &StateSpaceGen::FindNextErlang<true> : &StateSpaceGen::FindNextErlang<false>;
+  else if (NumInstantActions > 0)
+    FindNext =
+        impulses ? &StateSpaceGen::FindNextInstant<true> : &StateSpaceGen::FindNextInstant<false>;
+  else
+    FindNext =
+        impulses ? &StateSpaceGen::FindNextNormal<true> : &StateSpaceGen::FindNextNormal<false>;
   GenStateSpaceNormal(arm.data(), var.data());
 }
 
@@ -309,6 +325,18 @@ void StateSpaceGen::ReleaseWorkBuffers() {
 
 void StateSpaceGen::StartRewardFile(char* varFile) {
   RewardWriter = new Reward(Model, FileType, varFile);
+  ExactRewards = new ExactRewardFile(Model, RewardsFileName.c_str());
+  RewardWriter->AlsoWriteExact(ExactRewards);
+  if (Model->HasImpulseRewards()) {
+    ImpulseRecords = new ImpulseFile(Model->NumPVs, ImpulsesFileName.c_str());
+    ImpulseWidth = 2 * std::size_t(Model->NumPVs);
+    TransitionImpulses.reset(ImpulseWidth);
+    ChainImpulses.assign(size_t(MAX_INSTANT_DEPTH + 2) * ImpulseWidth, 0.0);
+    FiringImpulseValues.assign(std::size_t(Model->NumPVs), 0.0);
+  } else {
+    // An impulse file of this name belongs to another chain.
+    RemoveEarlierFile(ImpulsesFileName);
+  }
   // The placeholder firing sets the variables' values in the initial state.
   Model->FireAction(NextState, &Model->NoActionFired);
   RewardWriter->Calculate(StateCounter);
@@ -318,6 +346,16 @@ void StateSpaceGen::FinishRewardFile() {
   RewardWriter->Close();
   delete RewardWriter;
   RewardWriter = nullptr;
+  // The trailers go in after the last record, before the .arm file gets
+  // its count.
+  ExactRewards->Finish(StateCounter);
+  delete ExactRewards;
+  ExactRewards = nullptr;
+  if (ImpulseRecords != nullptr) {
+    ImpulseRecords->Finish(StateCounter);
+    delete ImpulseRecords;
+    ImpulseRecords = nullptr;
+  }
 }
 
 void StateSpaceGen::RemoveEarlierFile(const std::string& fileName) {
@@ -389,7 +427,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   // The .arm, .var (and .sta) records are formatted and written by the
   // output thread meanwhile.
   OutOfMemory memoryGuard(StateCounter);
-  OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter);
+  OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter, ImpulseRecords);
   ProgressReport progress(ShowProgress);
   // Model faults found while firing name the state explored.
   SetFaultState(&CurrentStateNumber);
@@ -411,6 +449,12 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
     }
     TransitionsWritten += Transitions.size();
     output.armRecord(n, Transitions);
+    if (ImpulseRecords != nullptr) {
+      assert(TransitionImpulses.size() == Transitions.size() &&
+             "every .arm entry has its impulses, in the same order");
+      output.impulseRecord(n, TransitionImpulses);
+      TransitionImpulses.clear();
+    }
     Transitions.clear();
     explored++;
   }
@@ -437,7 +481,7 @@ void StateSpaceGen::GenStateSpaceNormal(char* armFile, char* varFile) {
   ReleaseWorkBuffers();
 }
 
-void StateSpaceGen::FindNextNormal(char* state) {
+template <bool Impulses> void StateSpaceGen::FindNextNormal(char* state) {
   char* explored = ExploredState.data();
   std::memcpy(explored, state, StoredStateSize);
   Model->SetState(explored);
@@ -446,12 +490,21 @@ void StateSpaceGen::FindNextNormal(char* state) {
     if (TraceLevel >= 4)
       Trace->printf(4, "Checking Action: %s", action->ActionName);
     if (action->Enabled()) {
-      AddSuccessor(FireEnabledAction(action, explored), NormalChain);
+      const double rate = FireEnabledAction(action, explored);
+      if constexpr (Impulses) {
+        InstantDepth = 0;
+        StartChainImpulses(action, RewardAged);
+        NoteSuccessorImpulses(rate);
+      }
+      AddSuccessor(rate, NormalChain);
       Model->SetState(explored);
     }
   }
-  ResolveSuccessors(NormalChain);
+  ResolveSuccessors<Impulses>(NormalChain);
 }
+
+template void StateSpaceGen::FindNextNormal<false>(char*);
+template void StateSpaceGen::FindNextNormal<true>(char*);
 
 std::optional<double> StateSpaceGen::FireAction(BaseActionClass* action, char* state) {
   if (!action->Enabled())
@@ -517,7 +570,7 @@ double StateSpaceGen::AgeErlangAction(BaseActionClass* action, BaseGroupClass* g
   return rate;
 }
 
-void StateSpaceGen::FindNextInstant(char* state) {
+template <bool Impulses> void StateSpaceGen::FindNextInstant(char* state) {
   char* explored = ExploredState.data();
   std::memcpy(explored, state, StoredStateSize);
   Model->SetState(explored);
@@ -529,14 +582,22 @@ void StateSpaceGen::FindNextInstant(char* state) {
     if (action->Enabled()) {
       const double rate = FireEnabledAction(action, explored);
       InstantDepth = 0;
-      FireInstant(rate, 1.0);
+      if constexpr (Impulses) {
+        StartChainImpulses(action, RewardAged);
+        FollowChain<false, true>(rate, 1.0, NormalChain);
+      } else {
+        FireInstant(rate, 1.0);
+      }
       Model->SetState(explored);
     }
   }
-  ResolveSuccessors(NormalChain);
+  ResolveSuccessors<Impulses>(NormalChain);
 }
 
-void StateSpaceGen::FindNextErlang(char* state) {
+template void StateSpaceGen::FindNextInstant<false>(char*);
+template void StateSpaceGen::FindNextInstant<true>(char*);
+
+template <bool Impulses> void StateSpaceGen::FindNextErlang(char* state) {
   char* explored = ExploredState.data();
   std::memcpy(explored, state, StoredStateSize);
   LoadState(explored);
@@ -547,11 +608,52 @@ void StateSpaceGen::FindNextErlang(char* state) {
     if (action->Enabled()) {
       const double rate = FireEnabledAction(action, explored);
       InstantDepth = 0;
-      FollowChain<true>(rate, 1.0, NormalChain);
+      if constexpr (Impulses)
+        StartChainImpulses(action, RewardAged);
+      FollowChain<true, Impulses>(rate, 1.0, NormalChain);
       LoadState(explored);
     }
   }
-  ResolveSuccessors(NormalChain);
+  ResolveSuccessors<Impulses>(NormalChain);
+}
+
+template void StateSpaceGen::FindNextErlang<false>(char*);
+template void StateSpaceGen::FindNextErlang<true>(char*);
+
+void StateSpaceGen::StartChainImpulses(BaseActionClass* action, bool aged) {
+  double* slot = ChainSlot(0);
+  if (aged) {
+    // An aging step completes nothing.
+    std::fill(slot, slot + ImpulseWidth, 0.0);
+    return;
+  }
+  Model->FiringImpulses(action, FiringImpulseValues.data());
+  for (std::size_t v = 0; v < FiringImpulseValues.size(); v++) {
+    slot[2 * v] = FiringImpulseValues[v];
+    slot[2 * v + 1] = FiringImpulseValues[v];
+  }
+}
+
+void StateSpaceGen::AddChainImpulses(BaseActionClass* action) {
+  const double* from = ChainSlot(InstantDepth);
+  double* to = ChainSlot(InstantDepth + 1);
+  Model->FiringImpulses(action, FiringImpulseValues.data());
+  for (std::size_t v = 0; v < FiringImpulseValues.size(); v++) {
+    to[2 * v] = from[2 * v] + FiringImpulseValues[v];
+    to[2 * v + 1] = FiringImpulseValues[v];
+  }
+}
+
+void StateSpaceGen::NoteSuccessorImpulses(double value) {
+  const std::size_t at = Successors.size() * ImpulseWidth;
+  if (SuccessorImpulses.size() < at + ImpulseWidth)
+    SuccessorImpulses.resize(2 * (at + ImpulseWidth));
+  // The weight of a deterministic firing (a negative value) is its
+  // probability.
+  const double weight = std::fabs(value);
+  const double* chain = ChainSlot(InstantDepth);
+  for (std::size_t i = 0; i < ImpulseWidth; i++)
+    SuccessorImpulses[at + i] = weight * chain[i];
 }
 
 void StateSpaceGen::FireInstant(double rate, double p) {
@@ -562,7 +664,7 @@ void StateSpaceGen::FireInstantDet(double rate, double p) {
   FollowChain<false>(rate, p, DeterministicChain);
 }
 
-template <bool WithPhases>
+template <bool WithPhases, bool Impulses>
 void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) {
   if (InstantDepth > MAX_INSTANT_DEPTH) {
     std::cerr << rules.depthMessage << "(" << MAX_INSTANT_DEPTH << ")\n"
@@ -580,6 +682,8 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
       if constexpr (WithPhases)
         StorePhases(NextState + StateSize);
     }
+    if constexpr (Impulses)
+      NoteSuccessorImpulses(rate * p);
     AddSuccessor(rate * p, rules);
     return;
   }
@@ -592,8 +696,10 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     FireInstantOnly(action);
     if constexpr (WithPhases)
       ResetDisabledPhases();
+    if constexpr (Impulses)
+      AddChainImpulses(action);
     InstantDepth++;
-    FollowChain<WithPhases>(rate, p, rules);
+    FollowChain<WithPhases, Impulses>(rate, p, rules);
     InstantDepth--;
     return;
   }
@@ -629,14 +735,21 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     FireInstantOnly(action);
     if constexpr (WithPhases)
       ResetDisabledPhases();
+    if constexpr (Impulses)
+      AddChainImpulses(action);
     InstantDepth++;
-    FollowChain<WithPhases>(rate, share, rules);
+    FollowChain<WithPhases, Impulses>(rate, share, rules);
     InstantDepth--;
     Model->SetState(saved);
     if constexpr (WithPhases)
       LoadPhases(saved + StateSize);
   }
 }
+
+template void StateSpaceGen::FollowChain<false, false>(double, double, const ChainRules&);
+template void StateSpaceGen::FollowChain<false, true>(double, double, const ChainRules&);
+template void StateSpaceGen::FollowChain<true, false>(double, double, const ChainRules&);
+template void StateSpaceGen::FollowChain<true, true>(double, double, const ChainRules&);
 
 void StateSpaceGen::CheckGroupsAndLinks() {
   const int numGroups = GroupList.getNumItems();
@@ -759,11 +872,15 @@ void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
   std::memcpy(SuccessorStates.data() + count * StoredStateSize, NextState, StoredStateSize);
   Successors.push_back({value, hash, RewardAction, RewardAged});
   // The trace of level 4 tells each transition where it is found.
-  if (TraceLevel >= 4)
-    ResolveSuccessors(rules);
+  if (TraceLevel >= 4) {
+    if (ImpulseRecords != nullptr)
+      ResolveSuccessors<true>(rules);
+    else
+      ResolveSuccessors<false>(rules);
+  }
 }
 
-void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
+template <bool Impulses> void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
   const std::size_t count = Successors.size();
   if (count > 0)
     StateTable->prefetchStored(Successors[count - 1].hash);
@@ -786,17 +903,26 @@ void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
       }
     }
     if (!rules.keepNegative) {
-      SaveStableState(value, number);
+      if constexpr (Impulses)
+        SaveStableImpulses(value, number, SuccessorImpulses.data() + i * ImpulseWidth);
+      else
+        SaveStableState(value, number);
       continue;
     }
     if (TraceLevel >= 4)
       Trace->printf(4, "The rate to this state: %f", value);
     if (value == 0.0 || std::isnan(value))
       continue;
-    Transitions.add(number != HybridHash::NotFound ? number : NumberNewState(), value);
+    const uint32_t target = number != HybridHash::NotFound ? number : NumberNewState();
+    Transitions.add(target, value);
+    if constexpr (Impulses)
+      TransitionImpulses.add(target, SuccessorImpulses.data() + i * ImpulseWidth);
   }
   Successors.clear();
 }
+
+template void StateSpaceGen::ResolveSuccessors<false>(const ChainRules&);
+template void StateSpaceGen::ResolveSuccessors<true>(const ChainRules&);
 
 void StateSpaceGen::SaveStableState(double rate, uint32_t number) {
   if (TraceLevel >= 4)
@@ -804,6 +930,16 @@ void StateSpaceGen::SaveStableState(double rate, uint32_t number) {
   if (!(rate > 0)) // zero, negative and undefined rates are dropped
     return;
   Transitions.add(number != HybridHash::NotFound ? number : NumberNewState(), rate);
+}
+
+void StateSpaceGen::SaveStableImpulses(double rate, uint32_t number, const double* impulses) {
+  if (TraceLevel >= 4)
+    Trace->printf(4, "The rate to this state: %f", rate);
+  if (!(rate > 0)) // zero, negative and undefined rates are dropped
+    return;
+  const uint32_t target = number != HybridHash::NotFound ? number : NumberNewState();
+  Transitions.add(target, rate);
+  TransitionImpulses.add(target, impulses);
 }
 
 uint32_t StateSpaceGen::NumberNewState() {

@@ -9,6 +9,7 @@
 
 #include "model/List.h"
 #include "ssg/DeterministicList.h"
+#include "ssg/ImpulseMap.h"
 #include "ssg/RecordWriter.h"
 #include "ssg/TransitionMap.h"
 
@@ -16,6 +17,8 @@ class PVModel;
 class BaseActionClass;
 class BaseGroupClass;
 class Reward;
+class ExactRewardFile;
+class ImpulseFile;
 class StaWriter;
 class HybridHash;
 class ResultsDB;
@@ -52,6 +55,20 @@ class TraceFileTarvekSSG;
 // phase at 1. The state table compares such states byte by byte, phases
 // included (the model's CompareState knows only its own vector; a SAN
 // model's is byte equality).
+//
+// Exact rewards and impulses: every run also writes the .rew file (each
+// state's rate rewards as doubles, ExactRewardFile), and a run of a model
+// with impulse rewards the .imp file (ImpulseFile): for every .arm entry and
+// variable, the weighted impulse of every completion along it (the timed
+// activity's and each instantaneous one's after it, each evaluated in the
+// marking it leads to) and of the last completion, summed over the firings
+// merged into the entry, the weight being the entry's rate share (for a
+// deterministic firing its probability). Those impulses are gathered along
+// each chain (ChainImpulses, one slot per depth) and kept with the
+// successor, then merged beside the rates (TransitionImpulses). The
+// successor operations and the chain follower are templates on whether
+// impulses are gathered, so that a model without impulse rewards runs the
+// loop it ran before, without a test per transition.
 //
 // Use: construct over the reward model, set FileType and TraceLevel, call
 // InitializeTrace(), then GenStateSpace(). One generator per process (the
@@ -156,15 +173,18 @@ public:
   // Has no effect on the hash table once constructed.
   void setHashValue(double hashValue) { HashValue = hashValue; }
 
+  // The successor operations. Impulses: also gather the impulses of every
+  // transition for the .imp file (requires the impulse file open, as
+  // during a generation run of a model with impulse rewards).
   // Explores one state (its vector) of a model without instantaneous actions.
-  void FindNextNormal(char* state);
+  template <bool Impulses = false> void FindNextNormal(char* state);
   // Explores one state of a model with instantaneous actions.
-  void FindNextInstant(char* state);
+  template <bool Impulses = false> void FindNextInstant(char* state);
   // Explores one state of a model with deterministic actions.
-  void FindNextDeterministic(char* state);
+  template <bool Impulses = false> void FindNextDeterministic(char* state);
   // Explores one state (marking and phases) of a model with Erlang actions,
   // with or without instantaneous ones.
-  void FindNextErlang(char* state);
+  template <bool Impulses = false> void FindNextErlang(char* state);
   // Fires a timed action if enabled, from the explored state `state`: the
   // rate of the transition produced (target state in NextState, phases
   // included), or nothing when the action is not enabled. An Erlang action
@@ -195,6 +215,14 @@ protected:
   // The .sta writer while WriteStates holds, during generation.
   StaWriter* MarkingWriter = nullptr;
   std::string StatesFileName;
+  // The .rew writer during generation; the .imp writer during the
+  // generation of a model with impulse rewards (else null).
+  ExactRewardFile* ExactRewards = nullptr;
+  ImpulseFile* ImpulseRecords = nullptr;
+  std::string RewardsFileName;
+  std::string ImpulsesFileName;
+  // Beside Transitions, with the impulse file: each entry's impulses.
+  ImpulseMap TransitionImpulses;
 
   // What sets the two methods apart in the breadth-first loop.
   struct ExplorationRules {
@@ -228,7 +256,8 @@ protected:
   // The shared chain follower. WithPhases (models with Erlang actions): the
   // states it saves and writes carry the phases, and every instantaneous
   // firing sets the Erlang actions it disables back to phase 1.
-  template <bool WithPhases> void FollowChain(double rate, double p, const ChainRules& rules);
+  template <bool WithPhases, bool Impulses = false>
+  void FollowChain(double rate, double p, const ChainRules& rules);
   // Fires the action in the model and writes the state reached to
   // NextState. The variables' values are left for the states that need
   // them (new states): RewardAction notes the firing they follow from.
@@ -251,17 +280,21 @@ protected:
   // values of the firing that reached it are computed, as the firing itself
   // would have (a variable's values depend only on the state and the action
   // fired).
-  void ResolveSuccessors(const ChainRules& rules);
+  template <bool Impulses = false> void ResolveSuccessors(const ChainRules& rules);
   // Numbers the state in NextState as StateCounter + 1: stores it in the
   // state table and appends its .var record. Returns its number.
   uint32_t NumberNewState();
   // The .sta record of the state just numbered (out of line: without
   // --states the numbering stays as small as it was).
   [[gnu::noinline, gnu::cold]] void WriteMarking();
-  // Creates RewardWriter on varFile and writes the initial state's record
-  // (after firing the model's NoActionFired).
+  // Creates RewardWriter on varFile and ExactRewards, and writes the
+  // initial state's record to both (after firing the model's
+  // NoActionFired). For a model with impulse rewards also creates
+  // ImpulseRecords; for one without, removes an .imp file of this run's
+  // name.
   void StartRewardFile(char* varFile);
-  // Completes the .var file and releases RewardWriter.
+  // Completes the .var, .rew and .imp files (the last two get their
+  // trailers) and releases their writers.
   void FinishRewardFile();
   // With WriteStates: creates MarkingWriter and writes the initial state's
   // record. Without: removes a .sta file of this run's name.
@@ -312,6 +345,29 @@ private:
   };
   std::vector<Successor> Successors;
   std::vector<char> SuccessorStates;
+
+  // Impulses (with the impulse file only). ImpulseWidth = 2 * NumPVs
+  // doubles per transition, in .imp order: per variable the impulse of every
+  // completion of the chain so far (A), then of its last one (L).
+  // ChainImpulses holds them per chain depth (0: after the timed firing),
+  // unweighted; SuccessorImpulses per successor kept, weighted;
+  // FiringImpulseValues one firing's impulse per variable.
+  std::size_t ImpulseWidth = 0;
+  std::vector<double> ChainImpulses;
+  std::vector<double> SuccessorImpulses;
+  std::vector<double> FiringImpulseValues;
+  double* ChainSlot(int depth) { return ChainImpulses.data() + std::size_t(depth) * ImpulseWidth; }
+  // The chain's slot 0 after a timed firing (or an Erlang action's aging,
+  // which completes nothing) of action, the model in the marking reached.
+  void StartChainImpulses(BaseActionClass* action, bool aged);
+  // The slot of depth InstantDepth + 1 after an instantaneous firing of
+  // action from depth InstantDepth.
+  void AddChainImpulses(BaseActionClass* action);
+  // Keeps the impulses of the chain at depth InstantDepth, weighted by
+  // |value|, for the successor about to be kept (before AddSuccessor).
+  void NoteSuccessorImpulses(double value);
+  // SaveStableState, with the entry's impulses beside the rate.
+  void SaveStableImpulses(double rate, uint32_t number, const double* impulses);
 
   void ClassifyActions(int numActions);
   // Model faults found before exploring: every action's GroupID names a

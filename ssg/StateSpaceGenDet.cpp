@@ -80,7 +80,7 @@ void StateSpaceGen::GenStateSpaceDeterministic(char* armName, char* varName, cha
   ReleaseWorkBuffers();
 }
 
-void StateSpaceGen::FindNextDeterministic(char* state) {
+template <bool Impulses> void StateSpaceGen::FindNextDeterministic(char* state) {
   char* explored = ExploredState.data();
   std::memcpy(explored, state, StoredStateSize);
   for (unsigned int i = 0; i < NumTimedActions; i++) {
@@ -119,7 +119,15 @@ void StateSpaceGen::FindNextDeterministic(char* state) {
       Trace->printFireAction(action, 0.0);
     FireOnly(action);
     InstantDepth = 0;
-    FireInstantDet(value, 1.0);
+    if constexpr (Impulses) {
+      StartChainImpulses(action, false);
+      FollowChain<false, true>(value, 1.0, DeterministicChain);
+    } else {
+      FireInstantDet(value, 1.0);
+    }
   }
-  ResolveSuccessors(DeterministicChain);
+  ResolveSuccessors<Impulses>(DeterministicChain);
 }
+
+template void StateSpaceGen::FindNextDeterministic<false>(char*);
+template void StateSpaceGen::FindNextDeterministic<true>(char*);

@@ -31,9 +31,20 @@ struct Program {
 };
 
 // The normal method (the example) and the deterministic one (M/D/1/K),
-// with the state markings (--states).
-const Program Generators[] = {{"gen", {".pvtype", ".arm", ".var", ".sta"}},
-                              {"gen-mdk", {".pvtype", ".det", ".arm", ".var", ".sta"}}};
+// with the state markings (--states), and the files of a model with impulse
+// rewards (the machine repairman).
+const Program Generators[] = {{"gen", {".pvtype", ".arm", ".var", ".rew", ".sta"}},
+                              {"gen-mdk", {".pvtype", ".det", ".arm", ".var", ".rew", ".sta"}},
+                              {"gen-repairman", {".rew", ".imp"}}};
+
+// A .rew or .imp file that claims to be complete: it ends with the trailer
+// "END\n" (after the state count).
+bool EndsWithTrailer(const std::string& path) {
+  if (!std::filesystem::exists(path) || std::filesystem::is_symlink(path))
+    return false;
+  const std::string text = ReadWholeFile(path);
+  return text.size() >= 8 && text.compare(text.size() - 4, 4, "END\n") == 0;
+}
 
 TEST(OutputFaultTest, EveryOutputFileOfBothMethodsUnwritableInTurn) {
   for (const Program& program : Generators) {
@@ -55,6 +66,8 @@ TEST(OutputFaultTest, EveryOutputFileOfBothMethodsUnwritableInTurn) {
         EXPECT_NE(run.err.find(dir.file(std::string("r") + suffix)), std::string::npos) << run.err;
         EXPECT_EQ(run.out.find("Generated:"), std::string::npos) << run.out;
         EXPECT_TRUE(ArmClaimsNoCount(dir.file("r.arm")));
+        EXPECT_FALSE(EndsWithTrailer(dir.file("r.rew")));
+        EXPECT_FALSE(EndsWithTrailer(dir.file("r.imp")));
       }
     }
   }
@@ -98,6 +111,25 @@ TEST(OutputFaultTest, DiskFillingUpInTheMiddleOfTheVarFile) {
   EXPECT_TRUE(ArmClaimsNoCount(dir.file("k.arm")));
 }
 
+TEST(OutputFaultTest, DiskFillingUpInTheMiddleOfTheImpulseFile) {
+  // The repairman with 30000 machines: an .imp file of about 4 MB, whose
+  // writes fail once 300000 bytes are written.
+  FaultDir dir;
+  RunControls controls;
+  controls.environment = {std::string("LD_PRELOAD=") + SSG_WRITE_FAULT_SHIM,
+                          "ASAN_OPTIONS=verify_asan_link_order=0", "SSG_FAIL_SUFFIX=r.imp",
+                          "SSG_FAIL_OFFSET=300000"};
+  RunResult run = RunControlled(Binary("gen-repairman"),
+                                {"-P" + dir.path, "-Nr", "-B0", "-O", "i:K:30000"}, controls);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Error: could not write " + dir.file("r.imp") + ": No space left on device\n");
+  EXPECT_EQ(run.out.find("Generated:"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(dir.file("r.imp")), 300000u);
+  EXPECT_FALSE(EndsWithTrailer(dir.file("r.imp")));
+  EXPECT_FALSE(EndsWithTrailer(dir.file("r.rew")));
+  EXPECT_TRUE(ArmClaimsNoCount(dir.file("r.arm")));
+}
+
 TEST(OutputFaultTest, MemoryRunningOutInTheMiddleOfARun) {
   // Kanban N = 5 (2.5 million states) with its address space limited, once
   // it has started, to what it maps then plus 16 MB: the state store cannot
@@ -131,6 +163,7 @@ TEST(OutputFaultTest, MemoryRunningOutInTheMiddleOfARun) {
   EXPECT_NE(run.err.find("Give the run more memory, or reduce the model."), std::string::npos);
   EXPECT_EQ(run.out.find("Generated:"), std::string::npos);
   EXPECT_TRUE(ArmClaimsNoCount(dir.file("k.arm")));
+  EXPECT_FALSE(EndsWithTrailer(dir.file("k.rew")));
 }
 
 TEST(OutputFaultTest, InterruptedRunNeverLeavesACountItDoesNotHold) {
@@ -152,6 +185,7 @@ TEST(OutputFaultTest, InterruptedRunNeverLeavesACountItDoesNotHold) {
     EXPECT_EQ(run.signal, signalNumber);
     EXPECT_EQ(run.out.find("Generated:"), std::string::npos);
     EXPECT_TRUE(ArmClaimsNoCount(dir.file("k.arm")));
+    EXPECT_FALSE(EndsWithTrailer(dir.file("k.rew")));
   }
 }
 

@@ -233,7 +233,7 @@ TEST_P(ExampleRunTest, MarkingsAndSummaryMatchTheIndependentExploration) {
   EXPECT_EQ(ReadFile(dir.file("exp.arm")), expected.arm);
 
   // The last line: "Summary: <n> states, <m> transitions, <a> absorbing, ...
-  // <b> bytes written", the sizes of the four files.
+  // <b> bytes written", the sizes of the five files.
   const std::size_t at = run.out.rfind("Summary: ");
   ASSERT_NE(at, std::string::npos) << run.out;
   const std::string summary = run.out.substr(at);
@@ -243,7 +243,7 @@ TEST_P(ExampleRunTest, MarkingsAndSummaryMatchTheIndependentExploration) {
                              std::to_string(expected.absorbing) + " absorbing, ";
   EXPECT_EQ(summary.substr(0, counts.size()), counts) << summary;
   size_t bytes = 0;
-  for (const char* suffix : {".arm", ".var", ".pvtype", ".sta"})
+  for (const char* suffix : {".arm", ".var", ".pvtype", ".rew", ".sta"})
     bytes += ReadFile(dir.file(std::string("exp") + suffix)).size();
   EXPECT_NE(summary.find(" MiB peak memory, " + std::to_string(bytes) + " bytes written\n"),
             std::string::npos)

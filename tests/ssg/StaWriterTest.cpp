@@ -111,8 +111,9 @@ TEST(StaWriterTest, NormalMethodWritesEveryStableStateInNumberOrder) {
   EXPECT_EQ(ReadFile(dir.file("t.sta")), "(p,q)\n1:(0,7)\n2:(1,8)\n3:(2,8)\n");
   EXPECT_EQ(run.absorbing, 1u);
   EXPECT_EQ(run.transitions, 2u);
-  EXPECT_EQ(run.files, (std::vector<std::string>{dir.file("t.pvtype"), dir.file("t.arm"),
-                                                 dir.file("t.var"), dir.file("t.sta")}));
+  EXPECT_EQ(run.files,
+            (std::vector<std::string>{dir.file("t.pvtype"), dir.file("t.arm"), dir.file("t.var"),
+                                      dir.file("t.rew"), dir.file("t.sta")}));
 }
 
 TEST(StaWriterTest, DeterministicMethodWritesTheMarkingsToo) {
@@ -141,7 +142,7 @@ TEST(StaWriterTest, ARunWithoutStatesRemovesTheFileOfAnEarlierRun) {
     SmallPVModel model(san);
     RunCounts run = GenerateWith(&model, dir, states);
     EXPECT_EQ(std::filesystem::exists(dir.file("t.sta")), states);
-    EXPECT_EQ(run.files.size(), states ? 4u : 3u);
+    EXPECT_EQ(run.files.size(), states ? 5u : 4u);
   }
 }
 
