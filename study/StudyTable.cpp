@@ -209,7 +209,7 @@ std::string StudyTable::xLabel() const {
 std::vector<StudyTable::Series> StudyTable::series() const {
   std::vector<Series> all;
   for (const std::string& m : Measures) {
-    Series s{m, {}};
+    Series s{m, {}, ""};
     for (const StudyDatabase::Experiment& e : Experiments) {
       double x = e.Number;
       if (XGlobal >= 0) {
