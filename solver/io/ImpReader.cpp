@@ -72,7 +72,7 @@ std::vector<ImpReader::Variable> ImpReader::Read(const std::string& fileName,
     const std::size_t bytes = static_cast<std::size_t>(count) * k * 16;
     if (record.size() < bytes)
       record.resize(bytes);
-    if (!in.readBytes(record.data(), bytes))
+    if (bytes > 0 && !in.readBytes(record.data(), bytes))
       fail("ends inside the record of state " + std::to_string(s) + incomplete);
     for (std::uint64_t e = 0; e < count; e++) {
       for (std::uint32_t v = 0; v < k; v++) {

@@ -92,7 +92,7 @@ RewReader::Result RewReader::Read(const std::string& fileName,
   const std::size_t recordBytes = std::size_t(8) * k;
   std::vector<unsigned char> record(recordBytes);
   for (std::uint32_t s = 1; s <= states; s++) {
-    if (!in.readBytes(record.data(), recordBytes))
+    if (recordBytes > 0 && !in.readBytes(record.data(), recordBytes))
       fail("ends after " + std::to_string(s - 1) + " state records, but the .arm file has " +
            std::to_string(states) + " states" + incomplete);
     for (std::uint32_t v = 0; v < k; v++) {

@@ -62,6 +62,8 @@ double AccuracyBound(const ChainSolver::Row& row, const CompactColumn& reward, d
   }
 }
 
+constexpr const char* NoImpulseFile = "impulse part not included (no .imp file)";
+
 std::string Short(double v) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2g", v);
@@ -288,8 +290,7 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     if (row.Valid && !measure.InputNote.empty())
       row.Note = measure.InputNote;
     if (measure.HasImpulse && measure.Impulses == nullptr && row.Valid)
-      row.Note +=
-          (row.Note.empty() ? "" : "; ") + std::string("impulse part not included (no .imp file)");
+      row.Note += (row.Note.empty() ? "" : "; ") + std::string(NoImpulseFile);
     if (measure.Type != PVTypeReader::SteadyState) {
       double bound = AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
       if (impulseOf[p.Measure] != SIZE_MAX) {
@@ -308,6 +309,9 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
       continue;
     Curve curve;
     curve.Variable = measures[m].Name;
+    curve.Note = measures[m].InputNote;
+    if (measures[m].HasImpulse && measures[m].Impulses == nullptr)
+      curve.Note += (curve.Note.empty() ? "" : "; ") + std::string(NoImpulseFile);
     for (std::size_t r : curveRequests[m]) {
       curve.Times.push_back(requests.list()[r].Time);
       curve.Values.push_back(transient[r][m] + (impulseOf[m] != SIZE_MAX

@@ -79,6 +79,7 @@ public:
     std::string Variable;
     std::vector<double> Times;
     std::vector<double> Values;
+    std::string Note; // what the input could not give (as in the rows)
   };
   struct Summary {
     std::uint32_t States = 0;

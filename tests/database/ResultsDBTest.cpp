@@ -10,9 +10,9 @@
 
 #include "database/ResultsDB.h"
 #include "database/ResultsSchema.h"
+#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/ssg/GenHarness.h"
-#include "tests/database/ResultsQuery.h"
 
 namespace {
 

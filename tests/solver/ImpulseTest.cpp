@@ -314,6 +314,14 @@ TEST(ImpulseTest, WithoutAnImpulseFileTheRatePartIsSolvedWithANote) {
   EXPECT_EQ(RowOf(result, "Failures").Value, 0.0);
   EXPECT_EQ(RowOf(result, "Failures").Note, "impulse part not included (no .imp file)");
   EXPECT_EQ(RowOf(result, "Repaired").Note, ""); // its .var impulses are all 0
+
+  // The plotted curve of an instant-of-time variable says so too.
+  TestChain instant = Repairman(2, 0.5, 1.0, {{1, 1}}, 0);
+  instant.Impulses.clear();
+  ChainSolver::Result curves = SolvePrefix(WriteChain(dir, "old0", instant), MethodOptions(), true);
+  ASSERT_EQ(curves.Curves.size(), 2u);
+  EXPECT_EQ(curves.Curves[0].Note, "impulse part not included (no .imp file)");
+  EXPECT_EQ(curves.Curves[1].Note, "");
 }
 
 TEST(ImpulseTest, ExactRewardsAndTimesFromTheRewFileElseANoteOnEveryRow) {

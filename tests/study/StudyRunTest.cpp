@@ -9,9 +9,9 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/ssg/GenHarness.h"
-#include "tests/database/ResultsQuery.h"
 
 namespace {
 
@@ -273,15 +273,15 @@ std::pair<double, double> RepairmanFailures(int K, double lambda, double mu) {
 TEST(StudyRunTest, RepairmanImpulsesInTheTableAndTheNotesOfAnOlderRun) {
   ScratchDir dir;
   const std::string out = dir.file("r");
-  RunResult run = RunProgram(Bin("ssg-study"), {Bin("gen-repairman"), "--out", out,
-                                                "--experiments", "4", "--jobs", "1", "-q"});
+  RunResult run = RunProgram(Bin("ssg-study"), {Bin("gen-repairman"), "--out", out, "--experiments",
+                                                "4", "--jobs", "1", "-q"});
   ASSERT_EQ(run.status, 0) << run.err << run.out;
   std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 3u) << run.out;
-  EXPECT_EQ(Fields(lines[1]), (std::vector<std::string>{
-                                  "exp", "K", "lambda", "mu", "states", "transitions", "gen", "s",
-                                  "solve", "s", "Working", "RepairmanBusy", "AllDown", "Failures",
-                                  "Failures/time", "status"}));
+  EXPECT_EQ(Fields(lines[1]),
+            (std::vector<std::string>{"exp", "K", "lambda", "mu", "states", "transitions", "gen",
+                                      "s", "solve", "s", "Working", "RepairmanBusy", "AllDown",
+                                      "Failures", "Failures/time", "status"}));
   std::vector<std::string> f = Fields(lines[2]);
   ASSERT_EQ(f.size(), 14u) << lines[2];
   EXPECT_EQ(f[1], "5");
