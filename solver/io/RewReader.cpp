@@ -96,7 +96,7 @@ RewReader::Result RewReader::Read(const std::string& fileName,
       fail("ends after " + std::to_string(s - 1) + " state records, but the .arm file has " +
            std::to_string(states) + " states" + incomplete);
     for (std::uint32_t v = 0; v < k; v++) {
-      const double value = Double(record.data() + 8 * v);
+      const double value = Double(record.data() + std::size_t(8) * v);
       if (!std::isfinite(value))
         fail("the rate reward of variable '" + variables[v].Name + "' in state " +
              std::to_string(s) + " is not finite");

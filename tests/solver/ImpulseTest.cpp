@@ -23,8 +23,7 @@ struct DenseImpulses {
   Eigen::MatrixXd A, L; // of one variable
   Eigen::Index n = 0;
 
-  DenseImpulses(const TestChain& chain, std::size_t variable) {
-    n = chain.States;
+  DenseImpulses(const TestChain& chain, std::size_t variable) : n(chain.States) {
     Q = Eigen::MatrixXd::Zero(n, n);
     D = Eigen::VectorXd::Zero(n);
     A = L = Eigen::MatrixXd::Zero(n, n);
