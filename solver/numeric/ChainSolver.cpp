@@ -164,9 +164,9 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
 
   // The long-run distribution.
   SteadyStateSolver::Result steady;
+  BottomComponents classes;
   if (needSteady) {
     auto started = Clock::now();
-    BottomComponents classes;
     classes.find(matrix, progress);
     info.Classes = classes.classes();
     info.Components = classes.components();
@@ -229,6 +229,9 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
 
   // Rows in measure order.
   std::vector<double> largest(measures.size(), -1.0); // Imax of a measure, once needed
+  std::vector<double> absorption; // expected times before absorption, once needed
+  LinearSystem::Report absorptionReport;
+  std::string absorptionFailure;
   for (const Pending& p : pending) {
     const Measure& measure = measures[p.Measure];
     Row row;
@@ -261,14 +264,24 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
         row.Note = "not converged: " + steady.Failure;
       } else if (measure.Impulses != nullptr) {
         std::uint32_t absorbing = UINT32_MAX;
-        row.Value += ImpulseMeasures::SteadyMass(matrix, measure.SelfLoopRates, *measure.Impulses,
-                                                 steady.Distribution, absorbing);
+        double mass = ImpulseMeasures::SteadyMass(matrix, measure.SelfLoopRates, *measure.Impulses,
+                                                  steady.Distribution, nullptr, absorbing);
         if (absorbing != UINT32_MAX) {
-          row.Valid = false;
-          row.Note = "not computed: the chain ends in state " + std::to_string(absorbing + 1) +
-                     ", where nothing completes, and keeps the impulse of the completion that "
-                     "entered it (an instant-of-time variable at a late time gives it)";
+          // The chain ends in a state without completions: the impulse that
+          // entered it needs the times spent before.
+          if (absorption.empty())
+            absorptionReport = ImpulseMeasures::AbsorptionTimes(matrix, classes, options, progress,
+                                                                absorption, absorptionFailure);
+          mass = ImpulseMeasures::SteadyMass(matrix, measure.SelfLoopRates, *measure.Impulses,
+                                             steady.Distribution, absorption.data(), absorbing);
+          if (!absorptionReport.Converged) {
+            row.Valid = false;
+            row.Note = "not converged: " + absorptionFailure;
+            if (info.Failure.empty())
+              info.Failure = absorptionFailure;
+          }
         }
+        row.Value += mass;
       }
       break;
     }

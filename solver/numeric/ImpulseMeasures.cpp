@@ -5,8 +5,11 @@
 #include <memory>
 
 #include "solver/Progress.h"
+#include "solver/numeric/DirectSolver.h"
 #include "solver/numeric/FoxGlynn.h"
+#include "solver/numeric/IterativeSolver.h"
 #include "solver/numeric/RateMatrix.h"
+#include "solver/numeric/SteadyStateSolver.h"
 
 namespace {
 
@@ -116,7 +119,8 @@ ImpulseMeasures::Instant(const RateMatrix& matrix, const double* selfLoopRates,
 
 double ImpulseMeasures::SteadyMass(const RateMatrix& matrix, const double* selfLoopRates,
                                    const ImpReader::Variable& impulses,
-                                   const std::vector<double>& pi, std::uint32_t& absorbing) {
+                                   const std::vector<double>& pi, const double* x,
+                                   std::uint32_t& absorbing) {
   const std::uint32_t n = matrix.states();
   absorbing = UINT32_MAX;
   std::vector<double> inflow(n, 0.0);
@@ -124,16 +128,23 @@ double ImpulseMeasures::SteadyMass(const RateMatrix& matrix, const double* selfL
     // Transient states (pi 0) still matter for a state without completions.
     for (std::uint64_t e = impulses.LastStart[i]; e < impulses.LastStart[i + 1]; e++) {
       const std::uint32_t j = impulses.LastTarget[e];
-      if (matrix.exitRate(j) + selfLoopRates[j] == 0.0 && pi[j] > 0 && j != i)
-        absorbing = std::min(absorbing, j);
+      if (matrix.exitRate(j) + selfLoopRates[j] == 0.0) {
+        if (x != nullptr)
+          inflow[j] += x[i] * impulses.Last[e];
+        else if (pi[j] > 0 && j != i)
+          absorbing = std::min(absorbing, j);
+        continue;
+      }
       inflow[j] += pi[i] * impulses.Last[e];
     }
   }
   double mass = 0;
   for (std::uint32_t j = 0; j < n; j++) {
     const double exit = matrix.exitRate(j) + selfLoopRates[j];
-    if (exit > 0 && inflow[j] != 0.0)
+    if (exit > 0)
       mass += inflow[j] / exit;
+    else
+      mass += inflow[j];
   }
   return mass;
 }
@@ -145,4 +156,34 @@ double ImpulseMeasures::LongRunRate(const ImpReader::Variable& impulses,
     if (pi[i] != 0.0)
       rate += pi[i] * impulses.Rate[i];
   return rate;
+}
+
+LinearSystem::Report ImpulseMeasures::AbsorptionTimes(const RateMatrix& matrix,
+                                                      const BottomComponents& classes,
+                                                      const SolverOptions& options,
+                                                      Progress& progress, std::vector<double>& x,
+                                                      std::string& failure) {
+  x.assign(matrix.states(), 0.0);
+  std::vector<double> work(matrix.states(), 0.0);
+  if (classes.classOf(0) != BottomComponents::Transient) {
+    LinearSystem::Report none;
+    none.Method = "none needed";
+    none.Converged = true;
+    return none;
+  }
+  const LinearSystem system = LinearSystem::Transient(matrix, classes, 0);
+  LinearSystem::Report report;
+  if (system.size() <= SteadyStateSolver::DirectLimit) {
+    report = DirectSolver::Solve(system, options.Epsilon, x.data(), work.data(), failure);
+    if (report.Converged)
+      return report;
+  }
+  SolverOptions::Method method = options.SolveMethod;
+  if (method == SolverOptions::Method::Direct)
+    method = SolverOptions::Method::Auto;
+  report = IterativeSolver::Solve(system, method, options, x.data(), work.data(), progress,
+                                  "absorption times for impulses");
+  if (!report.Converged)
+    failure = "absorption times for impulses: " + report.Method + " did not converge";
+  return report;
 }

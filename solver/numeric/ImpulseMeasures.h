@@ -2,9 +2,13 @@
 #define SOLVER_IMPULSEMEASURES_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "solver/SolverOptions.h"
 #include "solver/io/ImpReader.h"
+#include "solver/numeric/BottomComponents.h"
+#include "solver/numeric/LinearSystem.h"
 #include "solver/numeric/Uniformization.h"
 
 class Progress;
@@ -38,8 +42,12 @@ class RateMatrix;
 //   equation above, with pi the long-run distribution from state 1 (its
 //   closed classes weighted by their probabilities, as for rate rewards).
 //   A state without any completion (D_j = 0) that the chain ends in keeps
-//   the impulse of the completion that entered it; SteadyMass() reports it
-//   through `absorbing` (the state index) instead of a value.
+//   the impulse of the completion that entered it: its limit is
+//   integral of sum_i p_i(s) L_ij ds = sum_i x_i L_ij over the transient
+//   states i, with x_i the expected time spent in i from state 1
+//   (AbsorptionTimes: the transient balance system of LinearSystem, solved
+//   by DirectSolver up to SteadyStateSolver::DirectLimit states and by
+//   IterativeSolver above, as the steady-state solver does).
 // - Long-run impulse rate: sum_i pi_i a_i, the expected impulse earned per
 //   unit of time in the long run.
 //
@@ -61,12 +69,22 @@ public:
           const std::vector<Uniformization::Request>& requests, double epsilon, Progress& progress,
           Report& report);
 
-  // sum_j (sum_i pi_i L_ij) / D_j. Sets `absorbing` to a state index j
-  // with pi_j > 0 and D_j = 0 that some L_ij with i != j leads to (its limit
-  // is not given by pi), else to UINT32_MAX.
+  // sum_j (sum_i pi_i L_ij) / D_j over the states with completions, plus
+  // sum_j sum_i x_i L_ij over those without (x: AbsorptionTimes, or
+  // nullptr). Sets `absorbing` to a state index j with pi_j > 0 and D_j = 0
+  // that some L_ij with i != j leads to when x is nullptr (the value then
+  // lacks its part), else to UINT32_MAX.
   static double SteadyMass(const RateMatrix& matrix, const double* selfLoopRates,
                            const ImpReader::Variable& impulses, const std::vector<double>& pi,
-                           std::uint32_t& absorbing);
+                           const double* x, std::uint32_t& absorbing);
+
+  // x: the expected time spent in each transient state from state 1 (0 for
+  // the others). Converged false (the reason in `failure`) when the system
+  // was not solved.
+  static LinearSystem::Report AbsorptionTimes(const RateMatrix& matrix,
+                                              const BottomComponents& classes,
+                                              const SolverOptions& options, Progress& progress,
+                                              std::vector<double>& x, std::string& failure);
 
   // sum_i pi_i a_i.
   static double LongRunRate(const ImpReader::Variable& impulses, const std::vector<double>& pi);

@@ -304,6 +304,30 @@ TEST(ImpulseTest, StiffRatesAndALargeTime) {
   EXPECT_LT(Relative(RowOf(interval, "Failures").Value, lambda * up * 2000), 1e-6);
 }
 
+TEST(ImpulseTest, SteadyStateOfAChainThatEndsWhereNothingCompletes) {
+  // States 1 and 2 transient, 3 and 4 absorbing (no completion at all): in
+  // the long run the value is the impulse of the completion into 3 or 4.
+  TestChain chain;
+  chain.States = 4;
+  chain.Variables = {{"Last", 3, {{0, 1}}, {0, 0, 0.5, 0}, {0, 1, 4, 6}}};
+  chain.fire(1, 2, 1.0, 0, 1, 1);
+  chain.fire(2, 1, 2.0, 0, 2, 2);
+  chain.fire(2, 3, 0.5, 0, 4 + 3, 3);
+  chain.fire(1, 4, 0.25, 0, 6, 6);
+  chain.fire(1, 1, 0.7, 0, 9, 9); // a self-loop of a transient state
+  SolverScratch dir;
+  const std::string prefix = WriteChain(dir, "ends", chain);
+  DenseImpulses dense(chain, 0);
+  // By t = 400 the transient states hold below 1e-40 of the mass.
+  const double exact = dense.at(400)(2) * 0.5 + dense.lastImpulse(400).sum();
+  for (auto method : {SolverOptions::Method::Auto, SolverOptions::Method::GaussSeidel}) {
+    ChainSolver::Result result = SolvePrefix(prefix, MethodOptions(method));
+    ASSERT_TRUE(result.complete()) << RowOf(result, "Last").Note;
+    EXPECT_LT(Relative(RowOf(result, "Last").Value, exact), 1e-10) << RowOf(result, "Last").Value;
+    EXPECT_EQ(result.Rows.back().Value, 0.0); // nothing is earned in the long run
+  }
+}
+
 TEST(ImpulseTest, WithoutAnImpulseFileTheRatePartIsSolvedWithANote) {
   TestChain chain = Repairman(2, 0.5, 1.0, {{0, 1}}, 3);
   chain.Impulses.clear(); // an older run: impulses in the .var only
