@@ -35,7 +35,10 @@ std::string RewReader::Number(double value) {
 }
 
 bool RewReader::SameToSixDigits(double exact, double rounded) {
-  return exact == rounded || std::fabs(exact - rounded) <= 1e-5 * std::fabs(exact);
+  // 6 digits leave a relative error of at most 5e-6; a subnormal value has
+  // fewer significant bits than that, hence the absolute slack below the
+  // smallest normal double.
+  return exact == rounded || std::fabs(exact - rounded) <= 1e-5 * std::fabs(exact) + 1e-307;
 }
 
 RewReader::Result RewReader::Read(const std::string& fileName,
