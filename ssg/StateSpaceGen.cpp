@@ -346,8 +346,15 @@ void StateSpaceGen::FinishRewardFile() {
   RewardWriter->Close();
   delete RewardWriter;
   RewardWriter = nullptr;
-  // The trailers go in after the last record, before the .arm file gets
-  // its count.
+}
+
+void StateSpaceGen::FinishExactRewardFiles() {
+  // Every record on disk first: a write that fails then ends the run
+  // before any trailer is written.
+  ArmFile.flush();
+  ExactRewards->file().flush();
+  if (ImpulseRecords != nullptr)
+    ImpulseRecords->file().flush();
   ExactRewards->Finish(StateCounter);
   delete ExactRewards;
   ExactRewards = nullptr;
@@ -424,8 +431,8 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   // Invariant: states are numbered in the order found and explored in that
   // order, so the states still to explore are CurrentStateNumber + 1 ..
   // StateCounter, read from the store; each record follows the previous one.
-  // The .arm, .var (and .sta) records are formatted and written by the
-  // output thread meanwhile.
+  // The .arm, .var, .rew (and .sta, .imp) records are formatted and written
+  // by the output thread meanwhile.
   OutOfMemory memoryGuard(StateCounter);
   OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter, ImpulseRecords);
   ProgressReport progress(ShowProgress);
@@ -476,6 +483,7 @@ void StateSpaceGen::GenStateSpaceNormal(char* armFile, char* varFile) {
 
   FinishRewardFile();
   FinishStatesFile();
+  FinishExactRewardFiles();
   FinishArmFile(explored, NormalExploration.reservedCountWidth);
   StateTable->ReleaseTable();
   ReleaseWorkBuffers();

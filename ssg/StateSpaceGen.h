@@ -293,9 +293,13 @@ protected:
   // ImpulseRecords; for one without, removes an .imp file of this run's
   // name.
   void StartRewardFile(char* varFile);
-  // Completes the .var, .rew and .imp files (the last two get their
-  // trailers) and releases their writers.
+  // Completes the .var file and releases RewardWriter.
   void FinishRewardFile();
+  // The last step before the .arm file gets its count: writes the .arm,
+  // .rew and .imp records still buffered (a failure ends the run), then the
+  // trailers of the .rew and .imp files, which complete them, and releases
+  // their writers. So a run that fails before leaves no trailer.
+  void FinishExactRewardFiles();
   // With WriteStates: creates MarkingWriter and writes the initial state's
   // record. Without: removes a .sta file of this run's name.
   void StartStatesFile();

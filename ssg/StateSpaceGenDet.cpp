@@ -74,6 +74,7 @@ void StateSpaceGen::GenStateSpaceDeterministic(char* armName, char* varName, cha
   CheckDetStream(det, detName);
   FinishRewardFile();
   FinishStatesFile();
+  FinishExactRewardFiles();
 
   FinishArmFile(explored, DeterministicExploration.reservedCountWidth);
   StateTable->ReleaseTable();

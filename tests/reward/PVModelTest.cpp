@@ -345,3 +345,30 @@ TEST(PVModelTest, ImpulsesOfOneFiringAddUp) {
   model.FireAction(buffer.data(), child->activity("Back"));
   EXPECT_EQ(model.PVList[0]->ImpulseValue, 0.0);
 }
+
+TEST(PVModelTest, FiringImpulsesPerVariableLeaveTheVariablesValuesAlone) {
+  // Move earns Held 5, Back earns Returns 2, Idle earns nothing; the values
+  // the .var record takes (ImpulseValue, ImpulseSquared) stay as they were.
+  Shuttle s;
+  EXPECT_TRUE(s.model->HasImpulseRewards());
+  std::vector<unsigned char> buffer(s.model->StateSize());
+  s.model->FireAction(buffer.data(), s.action("Back"));
+  ASSERT_EQ(s.pv(1)->ImpulseValue, 2.0);
+  double impulses[2] = {-1, -1};
+  s.model->FiringImpulses(s.action("Move"), impulses);
+  EXPECT_EQ(impulses[0], 5.0);
+  EXPECT_EQ(impulses[1], 0.0);
+  s.model->FiringImpulses(s.action("Back"), impulses);
+  EXPECT_EQ(impulses[0], 0.0);
+  EXPECT_EQ(impulses[1], 2.0);
+  s.model->FiringImpulses(s.action("Idle"), impulses);
+  EXPECT_EQ(impulses[0], 0.0);
+  EXPECT_EQ(impulses[1], 0.0);
+  EXPECT_EQ(s.pv(0)->ImpulseValue, 0.0);
+  EXPECT_EQ(s.pv(1)->ImpulseValue, 2.0);
+  EXPECT_EQ(s.pv(1)->ImpulseSquared, 4.0);
+
+  TokenModel* child = MakeShuttle();
+  TestRewardModel rateOnly(child, {[] { return new PlaceRewardNode("Held", {{"Q", "M"}}); }});
+  EXPECT_FALSE(rateOnly.HasImpulseRewards());
+}

@@ -27,7 +27,7 @@ using Entry = ImpulseEntry;
 // `to` (and running `also`, when given).
 FunctionActivity* Move(SmallSAN* san, const char* name, Distribution distribution, int p,
                        short from, short to, double rateOrWeight,
-                       std::function<void()> also = nullptr) {
+                       const std::function<void()>& also = nullptr) {
   FunctionActivity* a = san->activity(name, distribution);
   a->enabled = [san, p, from] { return san->mark(p) == from; };
   if (distribution == INSTANTANEOUS)
@@ -189,6 +189,40 @@ TEST(StateSpaceGenImpulseTest, ChainOfTwoInstantaneousCompletionsMergedWithADire
   EXPECT_EQ(imp.entries[1][0], (Entry{{0, 0}}));
   EXPECT_DOUBLE_EQ(imp.entries[1][1][0].first, 0.7 * 9);
   EXPECT_DOUBLE_EQ(imp.entries[1][1][0].second, 0.7 * 9);
+}
+
+TEST(StateSpaceGenImpulseTest, TraceOfEveryTransitionGivesTheSameImpulses) {
+  // At trace level 4 every successor is looked up as soon as it is found:
+  // the files are those of a run without the trace.
+  std::string imp[2], arm[2];
+  for (int level : {0, 4}) {
+    ChainSAN m;
+    Move(m.san, "t", EXPONENTIAL, m.phase, 0, 1, 4.0);
+    Move(m.san, "l", INSTANTANEOUS, m.phase, 1, 2, 1.0);
+    Move(m.san, "h", INSTANTANEOUS, m.phase, 1, 3, 3.0);
+    Move(m.san, "back2", EXPONENTIAL, m.phase, 2, 0, 1.0);
+    Move(m.san, "back3", EXPONENTIAL, m.phase, 3, 0, 1.0);
+    Move(m.san, "d", EXPONENTIAL, m.phase, 0, 3, 0.5);
+    m.san->finish();
+    VariableSpec v{
+        "V",
+        nullptr,
+        {{"t", Constant(1)}, {"l", Constant(10)}, {"h", Constant(20)}, {"d", Constant(7)}}};
+    FunctionRewardModel model(m.san, {v});
+    ScratchDir dir;
+    const std::string trace = dir.file("trace.txt");
+    StateSpaceGen gen(&model, dir.path.c_str(), "t", 0, 0.5, nullptr, nullptr, trace.c_str());
+    gen.TraceLevel = level;
+    gen.InitializeTrace();
+    testing::internal::CaptureStdout();
+    gen.GenStateSpace();
+    testing::internal::GetCapturedStdout();
+    imp[level / 4] = ReadFile(dir.file("t.imp"));
+    arm[level / 4] = ReadFile(dir.file("t.arm"));
+    EXPECT_TRUE(ReadImp(dir.file("t.imp")).complete);
+  }
+  EXPECT_EQ(arm[0], arm[1]);
+  EXPECT_TRUE(imp[0] == imp[1]);
 }
 
 // An activity that reports a delay parameter.
