@@ -129,15 +129,15 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     if (measure.Type == PVTypeReader::SteadyState) {
       needSteady = true;
       pending.push_back({m, 0, 0});
+    } else {
+      for (const PVTypeReader::Interval& t : measure.Times) {
+        if (measure.Type == PVTypeReader::InstantOfTime)
+          pending.push_back({m, 0, requests.add(t.Start, false)});
+        else
+          pending.push_back({m, requests.add(t.Start, true), requests.add(t.Stop, true)});
+      }
     }
-    for (const PVTypeReader::Interval& t : measure.Times) {
-      if (measure.Type == PVTypeReader::SteadyState)
-        break;
-      if (measure.Type == PVTypeReader::InstantOfTime)
-        pending.push_back({m, 0, requests.add(t.Start, false)});
-      else
-        pending.push_back({m, requests.add(t.Start, true), requests.add(t.Stop, true)});
-    }
+    // The long-run impulse rate follows the variable's other rows.
     if (measure.Impulses != nullptr) {
       needSteady = true;
       pending.push_back({m, 0, 0, true});
