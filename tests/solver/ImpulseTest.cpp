@@ -11,6 +11,8 @@
 #include <unsupported/Eigen/MatrixFunctions>
 
 #include "solver/SolverError.h"
+#include "tests/database/ResultsQuery.h"
+#include "tests/driver/Subprocess.h"
 #include "tests/solver/SolverTestFiles.h"
 
 namespace {
@@ -437,6 +439,47 @@ TEST(ImpulseTest, FilesThatDisagreeAreInputErrors) {
                       "have impulses");
   WriteWhole(prefix + ".imp", imp);
   ASSERT_EQ(ReadError(prefix), "");
+}
+
+TEST(ImpulseTest, GeneratedRepairmanEveryKAgainstTheClosedFormsThroughSsgSolve) {
+  SolverScratch dir;
+  const std::string bin = std::string(SSG_BINARY_DIR) + "/";
+  const std::string db = dir.path + "r.db";
+  for (int K : {1, 5, 10}) {
+    SCOPED_TRACE(K);
+    const std::string name = "rep" + std::to_string(K);
+    RunResult gen = RunProgram(bin + "gen-repairman", {"-P" + dir.path, "-N" + name,
+                                                       "-B" + std::to_string(K - 1), "-s", db});
+    ASSERT_EQ(gen.status, 0) << gen.err;
+    const std::string csv = dir.path + name + ".csv";
+    RunResult solve =
+        RunProgram(bin + "ssg-solve", {dir.path + name, "--csv", csv, "--db", db, "-q"});
+    ASSERT_EQ(solve.status, 0) << solve.err;
+    EXPECT_EQ(solve.out.find("not included"), std::string::npos) << solve.out;
+    const std::vector<double> pi = RepairmanPi(K, 0.1, 1.0);
+    double up = 0, last = 0;
+    for (int n = 0; n <= K; n++) {
+      up += pi[n] * (K - n);
+      if (n > 0)
+        last += pi[n] * 1.0 / (0.1 * (K - n) + 1.0);
+    }
+    // "Failures,steady-state,,,<value>," and "Failures,impulse-rate,,,<value>,".
+    const std::string text = ReadWhole(csv);
+    auto value = [&](const std::string& row) {
+      const std::size_t at = text.find("\n" + row + ",,,");
+      EXPECT_NE(at, std::string::npos) << text;
+      const std::size_t from = at + row.size() + 4;
+      const std::string field = text.substr(from, text.find(',', from) - from);
+      EXPECT_EQ(text.substr(from + field.size(), 2), ",\n") << "a note on " << row;
+      return std::stod(field);
+    };
+    EXPECT_LT(Relative(value("Failures,impulse-rate"), 0.1 * up), 1e-13);
+    EXPECT_LT(Relative(value("Failures,steady-state"), last), 1e-13);
+    EXPECT_LT(Relative(value("Working,steady-state"), up), 1e-13);
+  }
+  EXPECT_EQ(Query(db, "SELECT count(*) FROM solve_values WHERE type = 'impulse-rate' AND "
+                      "variable = 'Failures' AND value > 0"),
+            std::vector<std::string>{"3"});
 }
 
 } // namespace
