@@ -49,7 +49,8 @@ CREATE TABLE solve_values (
   position   INTEGER NOT NULL,
   variable   TEXT NOT NULL,
   type       TEXT NOT NULL CHECK (type IN ('instant-of-time', 'interval-of-time',
-                                           'time-averaged interval', 'steady-state')),
+                                           'time-averaged interval', 'steady-state',
+                                           'impulse-rate')),
   time_start REAL,
   time_stop  REAL,
   value      REAL,
@@ -82,6 +83,36 @@ CREATE TABLE study_experiments (
   return sql;
 }
 
+namespace {
+
+// Version 1 to 2: solve_values accepts the type 'impulse-rate'. SQLite
+// cannot change a CHECK constraint in place, so the table is copied into
+// one of the new definition.
+const char* const FromVersion1 = R"(
+CREATE TABLE solve_values_2 (
+  solve_id   INTEGER NOT NULL REFERENCES solves (id),
+  position   INTEGER NOT NULL,
+  variable   TEXT NOT NULL,
+  type       TEXT NOT NULL CHECK (type IN ('instant-of-time', 'interval-of-time',
+                                           'time-averaged interval', 'steady-state',
+                                           'impulse-rate')),
+  time_start REAL,
+  time_stop  REAL,
+  value      REAL,
+  method     TEXT,
+  residual   REAL,
+  note       TEXT,
+  PRIMARY KEY (solve_id, position)
+);
+INSERT INTO solve_values_2 SELECT solve_id, position, variable, type, time_start, time_stop,
+  value, method, residual, note FROM solve_values;
+DROP TABLE solve_values;
+ALTER TABLE solve_values_2 RENAME TO solve_values;
+UPDATE schema_version SET version = 2;
+)";
+
+} // namespace
+
 void ResultsSchema::Ensure(SqlDatabase& db) {
   // Reading first keeps an existing database's readers free of write locks;
   // the creation itself is one immediate transaction, so of several
@@ -108,6 +139,15 @@ void ResultsSchema::Ensure(SqlDatabase& db) {
       db.exec(Definition());
       db.exec("INSERT INTO schema_version (version) VALUES (" + std::to_string(Version) + ")");
       found = Version;
+    }
+    transaction.commit();
+  }
+  if (found == 1) {
+    SqlDatabase::Transaction transaction(db);
+    found = version();
+    if (found == 1) {
+      db.exec(FromVersion1);
+      found = 2;
     }
     transaction.commit();
   }

@@ -16,10 +16,12 @@ class SqlDatabase;
 // The version is the one row of schema_version.
 class ResultsSchema {
 public:
-  static constexpr int Version = 1;
+  // 2: solve_values.type may be 'impulse-rate'.
+  static constexpr int Version = 2;
 
   // Creates the tables in an empty database; checks the version of an
-  // existing one. Throws SqlDatabase::Error when the file holds another
+  // existing one, bringing a version 1 database to version 2 (in one
+  // transaction; its rows are kept). Throws SqlDatabase::Error when the file holds another
   // version, or tables that are not ours.
   static void Ensure(SqlDatabase& db);
 

@@ -51,7 +51,10 @@ std::string StudyPlot::Script(const std::string& fileName, const std::string& ti
   script += "set grid\nset key off\nset offsets graph 0.05, graph 0.05, graph 0.1, graph 0.1\n";
   script += "set xlabel " + Quoted(table.xLabel()) + "\n";
   for (std::size_t s = 0; s < series.size(); s++) {
-    script += "set title " + Quoted(series[s].Measure) + "\n";
+    script +=
+        "set title " +
+        Quoted(series[s].Measure + (series[s].Note.empty() ? "" : " (" + series[s].Note + ")")) +
+        "\n";
     // Values between 0 and 1 (probabilities, availabilities) get an axis
     // that does not run past either end; others are scaled by gnuplot.
     double low = series[s].Points.front().second, high = low;

@@ -80,6 +80,8 @@ StudyTable::StudyTable(std::vector<StudyDatabase::Experiment> experiments)
 }
 
 std::string StudyTable::MeasureName(const StudyDatabase::Value& v) {
+  if (v.Type == "impulse-rate")
+    return v.Variable + "/time";
   if (v.Type == "steady-state" || !v.Start)
     return v.Variable;
   if (v.Type == "instant-of-time")
@@ -103,7 +105,7 @@ std::string StudyTable::cell(const StudyDatabase::Experiment& e, const std::stri
     if (MeasureName(v) != measure)
       continue;
     if (v.Number)
-      return Number(*v.Number, 10);
+      return Number(*v.Number, 10) + (v.Note.empty() ? "" : "*");
     return e.SolveStatus == "refused" ? "refused" : e.SolveStatus;
   }
   return "-";
@@ -168,8 +170,21 @@ void StudyTable::print(std::ostream& out) const {
   for (const auto& row : rows)
     line(row);
 
-  // Why an experiment has no values.
+  // Why an experiment has no values, or what its values' notes say.
   for (const StudyDatabase::Experiment& e : Experiments) {
+    std::vector<std::pair<std::string, std::string>> notes; // note, measures
+    for (const StudyDatabase::Value& v : e.Values) {
+      if (v.Note.empty() || !v.Number)
+        continue;
+      auto same = std::find_if(notes.begin(), notes.end(),
+                               [&](const auto& n) { return n.first == v.Note; });
+      if (same == notes.end())
+        notes.emplace_back(v.Note, MeasureName(v));
+      else
+        same->second += ", " + MeasureName(v);
+    }
+    for (const auto& [note, measures] : notes)
+      out << "experiment " << e.Number << ": * " << measures << ": " << note << '\n';
     std::string why;
     if (e.Status == "failed")
       why = e.Message.empty() ? "failed" : e.Message;
@@ -211,7 +226,7 @@ std::string StudyTable::fixedValues() const {
 std::vector<StudyTable::Series> StudyTable::series() const {
   std::vector<Series> all;
   for (const std::string& m : Measures) {
-    Series s{m, {}};
+    Series s{m, {}, ""};
     for (const StudyDatabase::Experiment& e : Experiments) {
       double x = e.Number;
       if (XGlobal >= 0) {
@@ -220,8 +235,11 @@ std::vector<StudyTable::Series> StudyTable::series() const {
           continue;
       }
       for (const StudyDatabase::Value& v : e.Values)
-        if (v.Number && MeasureName(v) == m)
+        if (v.Number && MeasureName(v) == m) {
           s.Points.emplace_back(x, *v.Number);
+          if (!v.Note.empty() && s.Note.find(v.Note) == std::string::npos)
+            s.Note += (s.Note.empty() ? "" : "; ") + v.Note;
+        }
     }
     if (!s.Points.empty())
       all.push_back(s);

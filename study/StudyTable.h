@@ -17,7 +17,9 @@
 // A measure is a reward variable at one time: "Throughput" (steady-state),
 // "Reliability@24" (instant of time), "Uptime[0,10]" (interval). Values have
 // 10 significant digits; a cell without one says why ("refused", "not
-// converged", "-" when nothing was solved).
+// converged", "-" when nothing was solved). A value that carries a note
+// (rounded input, impulse part missing, below the accuracy bound) is marked
+// "*", and the notes are listed under the table per experiment.
 class StudyTable {
 public:
   explicit StudyTable(std::vector<StudyDatabase::Experiment> experiments);
@@ -32,6 +34,7 @@ public:
   struct Series {
     std::string Measure;
     std::vector<std::pair<double, double>> Points;
+    std::string Note; // the notes of its values, distinct, joined by "; "
   };
   std::string xLabel() const;
   std::vector<Series> series() const;

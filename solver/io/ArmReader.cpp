@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "solver/io/BlockReader.h"
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
+#include "solver/io/BlockReader.h"
 
 namespace {
 
@@ -102,6 +102,11 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
   matrix.begin(n, in.fileSize() / 19 + 16, in.fileSize() / 4 + 1);
   Entries = SelfLoops = 0;
   RateTextCache cache;
+  if (Kept != nullptr) {
+    Kept->RowStart.assign(1, 0);
+    Kept->Target.clear();
+    Kept->SelfLoopRate.clear();
+  }
 
   bool haveLine = in.nextLine(line);
   if (haveLine && IsBlank(line))
@@ -116,6 +121,8 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
     if (got != number)
       in.fail("expected the record of state " + Text(number) + ", found state " + Text(got));
     matrix.startRow();
+    if (Kept != nullptr)
+      Kept->SelfLoopRate.push_back(0.0);
     for (;;) {
       if (!in.nextLine(line))
         in.failAtLine(in.lineNumber() + 1, "the file ends inside the record of state " +
@@ -148,13 +155,19 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
         cache.store(slot, line, rate);
       }
       Entries++;
+      if (Kept != nullptr)
+        Kept->Target.push_back(static_cast<std::uint32_t>(target - 1));
       if (target == number) {
         SelfLoops++;
+        if (Kept != nullptr)
+          Kept->SelfLoopRate.back() += rate;
         continue;
       }
       if (rate > 0)
         matrix.add(static_cast<std::uint32_t>(target - 1), rate);
     }
+    if (Kept != nullptr)
+      Kept->RowStart.push_back(Kept->Target.size());
     if ((i & 0xFFFF) == 0 && progress.due())
       progress.show("reading " + Name + ": " +
                     Text(in.fileSize() ? in.position() * 100 / in.fileSize() : 0) + "%");

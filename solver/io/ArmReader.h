@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "solver/numeric/RateMatrix.h"
 
@@ -30,9 +31,25 @@ class Progress;
 // up in a small cache of texts instead of being converted again (a chain has
 // few distinct rate texts), so a transition costs one integer conversion and
 // one short hash.
+//
+// On request (keep()), the reader also keeps every entry as the file lists
+// it, self-loops and zero rates included, for the impulse file (.imp) whose
+// records follow the .arm entries one for one: 4 bytes per entry and 16 per
+// state.
 class ArmReader {
 public:
+  // Every entry of the file: state i's entries are RowStart[i] ..
+  // RowStart[i+1]-1, in file order; SelfLoopRate[i] sums i's entries to
+  // itself (which the RateMatrix leaves out).
+  struct EntryList {
+    std::vector<std::uint64_t> RowStart;
+    std::vector<std::uint32_t> Target; // state index (number - 1)
+    std::vector<double> SelfLoopRate;
+  };
+
   explicit ArmReader(std::string fileName);
+  // Makes read() fill `entries` too (the caller keeps it alive).
+  void keep(EntryList& entries) { Kept = &entries; }
 
   // Reads the whole file; the matrix is rebuilt from scratch.
   void read(RateMatrix& matrix, Progress& progress);
@@ -49,6 +66,7 @@ private:
   int FileType = 0;
   std::uint64_t Entries = 0;
   std::uint64_t SelfLoops = 0;
+  EntryList* Kept = nullptr;
 };
 
 #endif

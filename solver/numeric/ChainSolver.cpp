@@ -8,9 +8,10 @@
 #include <memory>
 #include <tuple>
 
-#include "solver/numeric/BottomComponents.h"
-#include "solver/io/ChainFiles.h"
 #include "solver/Progress.h"
+#include "solver/io/ChainFiles.h"
+#include "solver/numeric/BottomComponents.h"
+#include "solver/numeric/ImpulseMeasures.h"
 #include "solver/numeric/RateMatrix.h"
 #include "solver/numeric/SteadyStateSolver.h"
 
@@ -61,6 +62,8 @@ double AccuracyBound(const ChainSolver::Row& row, const CompactColumn& reward, d
   }
 }
 
+constexpr const char* NoImpulseFile = "impulse part not included (no .imp file)";
+
 std::string Short(double v) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2g", v);
@@ -68,6 +71,10 @@ std::string Short(double v) {
 }
 
 } // namespace
+
+const char* ChainSolver::TypeName(const Row& row) {
+  return row.ImpulseRate ? "impulse-rate" : PVTypeReader::TypeName(row.Type);
+}
 
 bool ChainSolver::Result::complete() const {
   for (const Row& row : Rows)
@@ -85,6 +92,15 @@ std::vector<ChainSolver::Measure> ChainSolver::MeasuresOf(const ChainFiles& file
     m.Times = files.Variables[v].Times;
     m.Reward = &files.Rewards[v].RateValues;
     m.HasImpulse = files.Rewards[v].HasImpulse;
+    if (!files.Impulses.empty() && files.Impulses[v].Any) {
+      m.HasImpulse = true;
+      m.Impulses = &files.Impulses[v];
+      m.SelfLoopRates = files.SelfLoopRates.data();
+      if (m.Type == PVTypeReader::IntervalOfTime || m.Type == PVTypeReader::TimeAveragedInterval)
+        m.Reward = &files.RatePlusImpulse[v];
+    }
+    if (!files.Exact)
+      m.InputNote = "input rounded to 6 significant digits (no .rew file)";
     measures.push_back(std::move(m));
   }
   return measures;
@@ -103,6 +119,7 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
   RequestSet requests;
   struct Pending {
     std::size_t Measure, From, To; // requests (From unused for instants)
+    bool ImpulseRate = false;
   };
   std::vector<Pending> pending; // per row
   bool needSteady = false;
@@ -112,13 +129,18 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     if (measure.Type == PVTypeReader::SteadyState) {
       needSteady = true;
       pending.push_back({m, 0, 0});
-      continue;
+    } else {
+      for (const PVTypeReader::Interval& t : measure.Times) {
+        if (measure.Type == PVTypeReader::InstantOfTime)
+          pending.push_back({m, 0, requests.add(t.Start, false)});
+        else
+          pending.push_back({m, requests.add(t.Start, true), requests.add(t.Stop, true)});
+      }
     }
-    for (const PVTypeReader::Interval& t : measure.Times) {
-      if (measure.Type == PVTypeReader::InstantOfTime)
-        pending.push_back({m, 0, requests.add(t.Start, false)});
-      else
-        pending.push_back({m, requests.add(t.Start, true), requests.add(t.Stop, true)});
+    // The long-run impulse rate follows the variable's other rows.
+    if (measure.Impulses != nullptr) {
+      needSteady = true;
+      pending.push_back({m, 0, 0, true});
     }
     if (curves && measure.Type == PVTypeReader::InstantOfTime && !measure.Times.empty()) {
       double last = 0;
@@ -142,9 +164,9 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
 
   // The long-run distribution.
   SteadyStateSolver::Result steady;
+  BottomComponents classes;
   if (needSteady) {
     auto started = Clock::now();
-    BottomComponents classes;
     classes.find(matrix, progress);
     info.Classes = classes.classes();
     info.Components = classes.components();
@@ -177,12 +199,57 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     info.TransientSolved = true;
   }
 
+  // The expected impulse of the last completion at each instant requested
+  // by a measure with impulses.
+  std::vector<const ImpReader::Variable*> impulses;
+  std::vector<std::size_t> impulseOf(measures.size(), SIZE_MAX);
+  const double* selfLoopRates = nullptr;
+  for (std::size_t m = 0; m < measures.size(); m++)
+    if (measures[m].Impulses != nullptr && measures[m].Type == PVTypeReader::InstantOfTime) {
+      impulseOf[m] = impulses.size();
+      impulses.push_back(measures[m].Impulses);
+      selfLoopRates = measures[m].SelfLoopRates;
+    }
+  std::vector<Uniformization::Request> instants;
+  std::vector<std::size_t> instantOf(requests.list().size(), SIZE_MAX);
+  for (std::size_t r = 0; r < requests.list().size(); r++)
+    if (!requests.list()[r].Accumulated) {
+      instantOf[r] = instants.size();
+      instants.push_back(requests.list()[r]);
+    }
+  std::vector<std::vector<double>> lastImpulse;
+  if (!impulses.empty() && !instants.empty()) {
+    auto started = Clock::now();
+    ImpulseMeasures::Report report;
+    lastImpulse = ImpulseMeasures::Instant(matrix, selfLoopRates, impulses, instants,
+                                           options.Epsilon, progress, report);
+    info.ImpulseSteps = report.Steps;
+    info.TransientSeconds += Since(started);
+  }
+
   // Rows in measure order.
+  std::vector<double> largest(measures.size(), -1.0); // Imax of a measure, once needed
+  std::vector<double> absorption; // expected times before absorption, once needed
+  LinearSystem::Report absorptionReport;
+  std::string absorptionFailure;
   for (const Pending& p : pending) {
     const Measure& measure = measures[p.Measure];
     Row row;
     row.Variable = measure.Name;
     row.Type = measure.Type;
+    if (p.ImpulseRate) {
+      row.Type = PVTypeReader::SteadyState;
+      row.ImpulseRate = true;
+      row.Value = ImpulseMeasures::LongRunRate(*measure.Impulses, steady.Distribution);
+      if (!steady.Converged) {
+        row.Valid = false;
+        row.Note = "not converged: " + steady.Failure;
+      } else if (!measure.InputNote.empty()) {
+        row.Note = measure.InputNote;
+      }
+      result.Rows.push_back(std::move(row));
+      continue;
+    }
     switch (measure.Type) {
     case PVTypeReader::SteadyState: {
       double value = 0;
@@ -195,12 +262,34 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
       if (!steady.Converged) {
         row.Valid = false;
         row.Note = "not converged: " + steady.Failure;
+      } else if (measure.Impulses != nullptr) {
+        std::uint32_t absorbing = UINT32_MAX;
+        double mass = ImpulseMeasures::SteadyMass(matrix, measure.SelfLoopRates, *measure.Impulses,
+                                                  steady.Distribution, nullptr, absorbing);
+        if (absorbing != UINT32_MAX) {
+          // The chain ends in a state without completions: the impulse that
+          // entered it needs the times spent before.
+          if (absorption.empty())
+            absorptionReport = ImpulseMeasures::AbsorptionTimes(matrix, classes, options, progress,
+                                                                absorption, absorptionFailure);
+          mass = ImpulseMeasures::SteadyMass(matrix, measure.SelfLoopRates, *measure.Impulses,
+                                             steady.Distribution, absorption.data(), absorbing);
+          if (!absorptionReport.Converged) {
+            row.Valid = false;
+            row.Note = "not converged: " + absorptionFailure;
+            if (info.Failure.empty())
+              info.Failure = absorptionFailure;
+          }
+        }
+        row.Value += mass;
       }
       break;
     }
     case PVTypeReader::InstantOfTime:
       row.Start = row.Stop = requests.list()[p.To].Time;
       row.Value = transient[p.To][p.Measure];
+      if (impulseOf[p.Measure] != SIZE_MAX)
+        row.Value += lastImpulse[instantOf[p.To]][impulseOf[p.Measure]];
       break;
     case PVTypeReader::IntervalOfTime:
     case PVTypeReader::TimeAveragedInterval:
@@ -211,11 +300,18 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
         row.Value /= row.Stop - row.Start;
       break;
     }
-    if (measure.HasImpulse && row.Valid)
-      row.Note = "impulse part not included";
+    if (row.Valid && !measure.InputNote.empty())
+      row.Note = measure.InputNote;
+    if (measure.HasImpulse && measure.Impulses == nullptr && row.Valid)
+      row.Note += (row.Note.empty() ? "" : "; ") + std::string(NoImpulseFile);
     if (measure.Type != PVTypeReader::SteadyState) {
-      const double bound =
-          AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
+      double bound = AccuracyBound(row, *measure.Reward, options.Epsilon, info.Transient.Rate);
+      if (impulseOf[p.Measure] != SIZE_MAX) {
+        if (largest[p.Measure] < 0)
+          largest[p.Measure] =
+              ImpulseMeasures::Largest(matrix, measure.SelfLoopRates, *measure.Impulses);
+        bound += options.Epsilon * largest[p.Measure];
+      }
       if (std::fabs(row.Value) < bound)
         row.Note += (row.Note.empty() ? "" : "; ") + ("below the accuracy bound " + Short(bound));
     }
@@ -226,9 +322,14 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
       continue;
     Curve curve;
     curve.Variable = measures[m].Name;
+    curve.Note = measures[m].InputNote;
+    if (measures[m].HasImpulse && measures[m].Impulses == nullptr)
+      curve.Note += (curve.Note.empty() ? "" : "; ") + std::string(NoImpulseFile);
     for (std::size_t r : curveRequests[m]) {
       curve.Times.push_back(requests.list()[r].Time);
-      curve.Values.push_back(transient[r][m]);
+      curve.Values.push_back(transient[r][m] + (impulseOf[m] != SIZE_MAX
+                                                    ? lastImpulse[instantOf[r]][impulseOf[m]]
+                                                    : 0.0));
     }
     result.Curves.push_back(std::move(curve));
   }

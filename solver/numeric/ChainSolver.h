@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "solver/io/CompactColumn.h"
-#include "solver/io/PVTypeReader.h"
 #include "solver/SolverOptions.h"
+#include "solver/io/CompactColumn.h"
+#include "solver/io/ImpReader.h"
+#include "solver/io/PVTypeReader.h"
 #include "solver/numeric/Uniformization.h"
 
 class ChainFiles;
@@ -24,8 +25,16 @@ class RateMatrix;
 //   difference of two accumulated values;
 // - time-averaged interval: that divided by Stop - Start;
 // - steady-state: one row, pi . r with pi the long-run distribution.
-// A measure whose reward file has non-zero impulse values gets the note
-// that the impulse part is not included. A time-dependent value smaller
+// A measure with impulses (Measure::Impulses) gets its impulse part from
+// ImpulseMeasures: accumulated rows accumulate r + a (the caller points
+// Reward at that sum), instant rows add the expected impulse of the last
+// completion, steady-state rows its limit; and the variable gets one more
+// row, of type "impulse-rate" (ImpulseRate set, Type SteadyState): the
+// long-run rate pi . a at which impulse reward is earned. A measure whose
+// reward file has non-zero impulse values but no impulses to solve with
+// gets the note that the impulse part is not included; InputNote (what the
+// input files could not give) is added to every row of the measure. A
+// time-dependent value smaller
 // than Uniformization's absolute error bound gets the note "below the
 // accuracy bound <bound>": its digits are not significant (a reliability
 // after many mean times to failure, say). The long-run distribution is also
@@ -49,6 +58,11 @@ public:
     std::vector<PVTypeReader::Interval> Times;
     const CompactColumn* Reward = nullptr;
     bool HasImpulse = false;
+    // The impulses per transition entry and the self-loop rates per state
+    // (both or neither).
+    const ImpReader::Variable* Impulses = nullptr;
+    const double* SelfLoopRates = nullptr;
+    std::string InputNote;
   };
   struct Row {
     std::string Variable;
@@ -58,12 +72,14 @@ public:
     double Value = 0;
     bool Valid = true;
     std::string Note;
+    bool ImpulseRate = false; // the long-run impulse rate (a steady-state row)
   };
   // An instant-of-time measure over a grid of times from 0 to its last time.
   struct Curve {
     std::string Variable;
     std::vector<double> Times;
     std::vector<double> Values;
+    std::string Note; // what the input could not give (as in the rows)
   };
   struct Summary {
     std::uint32_t States = 0;
@@ -80,6 +96,7 @@ public:
     std::string Failure;
     bool TransientSolved = false;
     Uniformization::Report Transient;
+    std::uint64_t ImpulseSteps = 0; // of the instant-of-time impulse pass
     double ClassSeconds = 0, SteadySeconds = 0, TransientSeconds = 0;
   };
   struct Result {
@@ -89,6 +106,9 @@ public:
     // Every row has a value.
     bool complete() const;
   };
+
+  // "impulse-rate" for an ImpulseRate row, else PVTypeReader::TypeName.
+  static const char* TypeName(const Row& row);
 
   // The measures of the files' reward variables, in file order.
   static std::vector<Measure> MeasuresOf(const ChainFiles& files);

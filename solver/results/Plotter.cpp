@@ -115,8 +115,10 @@ std::string Plotter::Draw(const std::string& fileName, const std::string& title,
       if (c > 0)
         out << ", ";
       out << Quoted(data.Name) << " index " << 2 * c << " with lines lw 2 lc " << c + 1 << " title "
-          << Quoted(result.Curves[c].Variable) << ", " << Quoted(data.Name) << " index "
-          << 2 * c + 1 << " with points pt 7 ps 1.2 lc " << c + 1 << " notitle";
+          << Quoted(result.Curves[c].Variable +
+                    (result.Curves[c].Note.empty() ? "" : " (" + result.Curves[c].Note + ")"))
+          << ", " << Quoted(data.Name) << " index " << 2 * c + 1 << " with points pt 7 ps 1.2 lc "
+          << c + 1 << " notitle";
     }
     out << "\nset output\n";
     if (!out)

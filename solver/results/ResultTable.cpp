@@ -75,7 +75,7 @@ void ResultTable::PrintTable(std::ostream& out, const ChainSolver::Result& resul
   for (const ChainSolver::Row& row : result.Rows) {
     std::string value = row.Valid ? Value(row.Value) : "not converged";
     out << std::left << std::setw(int(nameWidth) + 2) << row.Variable << std::setw(24)
-        << PVTypeReader::TypeName(row.Type) << std::setw(int(timeWidth) + 2) << TimeText(row);
+        << ChainSolver::TypeName(row) << std::setw(int(timeWidth) + 2) << TimeText(row);
     if (row.Note.empty())
       out << value << '\n';
     else
@@ -111,6 +111,8 @@ void ResultTable::PrintSummary(std::ostream& out, const ChainFiles& files,
       out << " (steady state reached; " << s.Transient.Needed << " without it)";
     out << '\n';
   }
+  if (s.ImpulseSteps > 0)
+    out << "impulses at instants: " << s.ImpulseSteps << " uniformization steps\n";
   out << "seconds: read " << Seconds(files.ReadSeconds);
   if (s.SteadyStateSolved)
     out << ", closed classes " << Seconds(s.ClassSeconds) << ", steady state "
@@ -128,7 +130,7 @@ void ResultTable::WriteCsv(const std::string& fileName, const ChainSolver::Resul
                       fileName + ": cannot create the CSV file: " + std::strerror(errno));
   out << "variable,type,start,stop,value,note\n";
   for (const ChainSolver::Row& row : result.Rows) {
-    out << CsvField(row.Variable) << ',' << PVTypeReader::TypeName(row.Type) << ',';
+    out << CsvField(row.Variable) << ',' << ChainSolver::TypeName(row) << ',';
     if (row.Type != PVTypeReader::SteadyState)
       out << Exact(row.Start) << ',' << Exact(row.Stop);
     else

@@ -10,8 +10,10 @@ class ChainFiles;
 
 // The text forms of a solve's results.
 //
-// Table (standard output): a header, then one line per row: variable, type,
-// time (instant: t; interval: [start, stop]; steady-state: -), and the value
+// Table (standard output): a header, then one line per row: variable, type
+// (ChainSolver::TypeName: a PVTypeReader type, or "impulse-rate"), time
+// (instant: t; interval: [start, stop]; steady-state and impulse-rate: -),
+// and the value
 // with 10 significant digits, or "not converged"; a note follows where there
 // is one. Then the summary: states, transitions, closed classes, methods,
 // iterations, residual, the transient pass and the seconds of each phase.

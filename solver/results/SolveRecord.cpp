@@ -62,11 +62,11 @@ long long SolveRecord::Store(const std::string& databaseFile, std::string& warni
                          "time_start, time_stop, value, method, residual, note) VALUES (?, ?, ?, "
                          "?, ?, ?, ?, ?, ?, ?)");
   long long position = 0;
-  auto add = [&](const std::string& variable, PVTypeReader::Type type, double start, double stop,
-                 std::optional<double> v, const std::string& method, std::optional<double> residual,
-                 const std::string& note) {
+  auto add = [&](const std::string& variable, PVTypeReader::Type type, const char* typeName,
+                 double start, double stop, std::optional<double> v, const std::string& method,
+                 std::optional<double> residual, const std::string& note) {
     value.bind(1, solveId).bind(2, position++).bind(3, variable);
-    value.bind(4, std::string(PVTypeReader::TypeName(type)));
+    value.bind(4, std::string(typeName));
     if (type != PVTypeReader::SteadyState)
       value.bind(5, start).bind(6, stop);
     value.bind(7, v);
@@ -88,20 +88,20 @@ long long SolveRecord::Store(const std::string& databaseFile, std::string& warni
       std::optional<double> residual;
       if (steady)
         residual = info.Residual;
-      add(row.Variable, row.Type, row.Start, row.Stop, v,
+      add(row.Variable, row.Type, ChainSolver::TypeName(row), row.Start, row.Stop, v,
           steady ? (info.Methods.empty() ? "none needed" : info.Methods) : "uniformization",
           residual, row.Note);
     }
   } else {
     for (const PVTypeReader::Variable& variable : Variables) {
       if (variable.TimeType == PVTypeReader::SteadyState || variable.Times.empty()) {
-        add(variable.Name, variable.TimeType, 0, 0, std::nullopt, "", std::nullopt,
-            "no value: the solve was refused");
+        add(variable.Name, variable.TimeType, PVTypeReader::TypeName(variable.TimeType), 0, 0,
+            std::nullopt, "", std::nullopt, "no value: the solve was refused");
         continue;
       }
       for (const PVTypeReader::Interval& time : variable.Times)
-        add(variable.Name, variable.TimeType, time.Start, time.Stop, std::nullopt, "", std::nullopt,
-            "no value: the solve was refused");
+        add(variable.Name, variable.TimeType, PVTypeReader::TypeName(variable.TimeType), time.Start,
+            time.Stop, std::nullopt, "", std::nullopt, "no value: the solve was refused");
     }
   }
   transaction.commit();

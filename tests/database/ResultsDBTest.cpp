@@ -25,6 +25,38 @@ void StartRun(ResultsDB& db, const char* name) {
   ASSERT_GT(db.getRunId(n.data()), 0) << db.lastError();
 }
 
+TEST(ResultsDBTest, AVersionOneDatabaseIsBroughtToVersionTwoKeepingItsRows) {
+  ScratchDir dir;
+  const std::string file = dir.file("v1.db");
+  {
+    // Version 1: the same tables without the type 'impulse-rate'.
+    std::string v1 = ResultsSchema::Definition();
+    const std::string added = ",\n                                           'impulse-rate'";
+    ASSERT_NE(v1.find(added), std::string::npos);
+    v1.erase(v1.find(added), added.size());
+    SqlDatabase db(file, true);
+    db.exec(v1);
+    db.exec("INSERT INTO schema_version VALUES (1)");
+    db.exec("INSERT INTO solves (id, output_prefix, started_at, status) VALUES (1, '/x', 't', "
+            "'completed')");
+    db.exec("INSERT INTO solve_values (solve_id, position, variable, type, value, note) VALUES "
+            "(1, 0, 'Up', 'steady-state', 0.5, 'n')");
+    EXPECT_THROW(db.exec("INSERT INTO solve_values (solve_id, position, variable, type) VALUES "
+                         "(1, 1, 'Up', 'impulse-rate')"),
+                 SqlDatabase::Error);
+  }
+  {
+    SqlDatabase db(file, false);
+    ResultsSchema::Ensure(db);
+    db.exec("INSERT INTO solve_values (solve_id, position, variable, type, value) VALUES "
+            "(1, 1, 'Up', 'impulse-rate', 0.25)");
+  }
+  EXPECT_EQ(QueryOne(file, "SELECT version FROM schema_version"), "2");
+  EXPECT_EQ(Query(file, "SELECT position, variable, type, value, note FROM solve_values ORDER BY "
+                        "position"),
+            (std::vector<std::string>{"0|Up|steady-state|0.5|n", "1|Up|impulse-rate|0.25|"}));
+}
+
 TEST(ResultsDBTest, CreatesTheVersionedTablesOnceAndRefusesOtherFiles) {
   ScratchDir dir;
   const std::string file = dir.file("r.db");

@@ -424,7 +424,7 @@ TEST(ClosedFormTest, ImpulseValuesAreNotedNotAdded) {
   SolverScratch dir;
   ChainSolver::Result result = SolvePrefix(WriteChain(dir, "impulse", unit), MethodOptions());
   EXPECT_NEAR(RowOf(result, "Availability").Value, 2.0 / 2.3, 1e-11);
-  EXPECT_EQ(RowOf(result, "Availability").Note, "impulse part not included");
+  EXPECT_EQ(RowOf(result, "Availability").Note, "impulse part not included (no .imp file)");
   EXPECT_EQ(RowOf(result, "Point", 1).Note, "");
 }
 

@@ -10,6 +10,7 @@
 #include <Eigen/Dense>
 #include <unsupported/Eigen/MatrixFunctions>
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +52,26 @@ struct DenseChain {
       }
     }
     return chain;
+  }
+
+  // Replaces the rate rewards with the exact ones of a .rew file's contents
+  // (binary, little-endian as the test host: magic, k, per variable its
+  // times, then k doubles per state).
+  void ExactRewards(const std::string& rew) {
+    std::size_t at = 8;
+    auto take = [&](void* to, std::size_t n) {
+      rew.copy(static_cast<char*>(to), n, at);
+      at += n;
+    };
+    std::uint32_t k = 0, m = 0;
+    take(&k, 4);
+    for (std::uint32_t v = 0; v < k; v++) {
+      take(&m, 4);
+      at += 16 * std::size_t(m);
+    }
+    for (Eigen::Index s = 0; s < Q.rows(); s++)
+      for (std::uint32_t v = 0; v < k; v++)
+        take(&Rewards[v](s), 8);
   }
 
   // Distribution at time t from state 1.

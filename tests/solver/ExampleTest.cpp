@@ -92,6 +92,7 @@ TEST(ExampleTest, KanbanAndFmsSteadyStatesMatchTheDenseComputation) {
     const std::string prefix = Generate(dir, c.executable, c.name, "0");
     DenseChain dense =
         DenseChain::Parse(ReadWhole(prefix + ".arm"), ReadWhole(prefix + ".var"), c.variables);
+    dense.ExactRewards(ReadWhole(prefix + ".rew")); // what the solver uses
     Eigen::RowVectorXd limit = dense.Limit();
     for (SolverOptions::Method method :
          {SolverOptions::Method::Auto, SolverOptions::Method::GaussSeidel}) {

@@ -1,8 +1,9 @@
 #ifndef TESTS_SOLVER_SOLVERTESTFILES_H
 #define TESTS_SOLVER_SOLVERTESTFILES_H
 
-// Small chains written as the generator writes them (.arm, .var, .pvtype),
-// and solving them through the solver library.
+// Small chains written as the generator writes them (.arm, .var, .pvtype,
+// and the exact rewards .rew and impulses .imp), and solving them through
+// the solver library.
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,13 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "solver/io/ChainFiles.h"
-#include "solver/numeric/ChainSolver.h"
 #include "solver/Progress.h"
 #include "solver/SolverOptions.h"
+#include "solver/io/ChainFiles.h"
+#include "solver/numeric/ChainSolver.h"
 
 // A fresh directory removed at the end of the test; path ends in '/'.
 struct SolverScratch {
@@ -77,9 +79,19 @@ struct TestChain {
   std::uint32_t States = 0;
   std::vector<std::tuple<std::uint32_t, std::uint32_t, double>> Transitions;
   std::vector<TestVariable> Variables;
+  // (from, to, variable, A, L): impulses along the entry from -> to, summed
+  // into it like the rates (the .imp file is written when there is one).
+  std::vector<std::tuple<std::uint32_t, std::uint32_t, std::size_t, double, double>> Impulses;
 
   void add(std::uint32_t from, std::uint32_t to, double rate) {
     Transitions.emplace_back(from, to, rate);
+  }
+  // An activity's firing from -> to at `rate` whose completions earn
+  // `all` in total for variable v, `last` by the last one.
+  void fire(std::uint32_t from, std::uint32_t to, double rate, std::size_t v, double all,
+            double last) {
+    add(from, to, rate);
+    Impulses.emplace_back(from, to, v, rate * all, rate * last);
   }
 };
 
@@ -144,13 +156,73 @@ inline std::string VarBinary(const TestChain& chain) {
   return text;
 }
 
-// Writes <dir><name>.arm/.var/.pvtype; returns the prefix.
+// Little-endian pieces of the binary files (the test host is little-endian).
+inline void PutU32(std::string& text, std::uint32_t value) {
+  text.append(reinterpret_cast<const char*>(&value), 4);
+}
+inline void PutDouble(std::string& text, double value) {
+  text.append(reinterpret_cast<const char*>(&value), 8);
+}
+
+// The .rew file: magic, k, per variable its times, per state its rate
+// rewards, the trailer n and "END\n".
+inline std::string RewBinary(const TestChain& chain) {
+  std::string text = "SSGREW1\n";
+  PutU32(text, static_cast<std::uint32_t>(chain.Variables.size()));
+  for (const TestVariable& v : chain.Variables) {
+    PutU32(text, static_cast<std::uint32_t>(v.Times.size()));
+    for (auto [start, stop] : v.Times) {
+      PutDouble(text, start);
+      PutDouble(text, stop);
+    }
+  }
+  for (std::uint32_t s = 1; s <= chain.States; s++)
+    for (const TestVariable& v : chain.Variables)
+      PutDouble(text, v.Rate[s - 1]);
+  PutU32(text, chain.States);
+  return text + "END\n";
+}
+
+// The .imp file: magic, k, per state its number, its entries (those of
+// ArmText, in its order) and per entry and variable A and L; the trailer.
+inline std::string ImpBinary(const TestChain& chain) {
+  std::map<std::uint32_t, std::map<std::uint32_t, std::vector<std::pair<double, double>>>> rows;
+  const std::size_t k = chain.Variables.size();
+  for (auto [from, to, rate] : chain.Transitions)
+    rows[from][to].resize(k, {0.0, 0.0});
+  for (auto [from, to, v, all, last] : chain.Impulses) {
+    rows[from][to].resize(k, {0.0, 0.0});
+    rows[from][to][v].first += all;
+    rows[from][to][v].second += last;
+  }
+  std::string text = "SSGIMP1\n";
+  PutU32(text, static_cast<std::uint32_t>(k));
+  for (std::uint32_t s = 1; s <= chain.States; s++) {
+    PutU32(text, s);
+    PutU32(text, static_cast<std::uint32_t>(rows[s].size()));
+    for (const auto& [to, values] : rows[s])
+      for (auto [all, last] : values) {
+        PutDouble(text, all);
+        PutDouble(text, last);
+      }
+  }
+  PutU32(text, chain.States);
+  return text + "END\n";
+}
+
+// Writes <dir><name>.arm/.var/.pvtype, the .rew when `exact` (as every
+// current run does) and the .imp when the chain has impulses; returns the
+// prefix.
 inline std::string WriteChain(const SolverScratch& dir, const std::string& name,
-                              const TestChain& chain, bool binaryVar = false) {
+                              const TestChain& chain, bool binaryVar = false, bool exact = true) {
   std::string prefix = dir.path + name;
   WriteWhole(prefix + ".arm", ArmText(chain, binaryVar ? 0 : 1));
   WriteWhole(prefix + ".var", binaryVar ? VarBinary(chain) : VarText(chain));
   WriteWhole(prefix + ".pvtype", PVTypeText(chain));
+  if (exact)
+    WriteWhole(prefix + ".rew", RewBinary(chain));
+  if (!chain.Impulses.empty())
+    WriteWhole(prefix + ".imp", ImpBinary(chain));
   return prefix;
 }
 

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/ssg/GenHarness.h"
-#include "tests/database/ResultsQuery.h"
 
 namespace {
 
@@ -272,3 +272,75 @@ TEST(StudyRunTest, PropertiesAreSolvedForEveryExperiment) {
     EXPECT_NEAR(std::stod(fields[fields.size() - 2]), total, 1e-7 * total) << lines[std::size_t(k)];
   }
 }
+
+namespace {
+
+// The repairman's closed forms (K machines failing at rate lambda each, one
+// repairman at rate mu): pi_n proportional to K!/(K-n)! (lambda/mu)^n; the
+// failure frequency lambda E[Up]; the probability that the last event was a
+// failure, sum over n >= 1 of pi_n mu / (lambda (K-n) + mu).
+std::pair<double, double> RepairmanFailures(int K, double lambda, double mu) {
+  std::vector<double> pi;
+  double term = 1, total = 0;
+  for (int n = 0; n <= K; n++) {
+    pi.push_back(term);
+    total += term;
+    term *= (K - n) * lambda / mu;
+  }
+  double up = 0, last = 0;
+  for (int n = 0; n <= K; n++) {
+    up += pi[n] / total * (K - n);
+    if (n > 0)
+      last += pi[n] / total * mu / (lambda * (K - n) + mu);
+  }
+  return {lambda * up, last};
+}
+
+TEST(StudyRunTest, RepairmanImpulsesInTheTableAndTheNotesOfAnOlderRun) {
+  ScratchDir dir;
+  const std::string out = dir.file("r");
+  RunResult run = RunProgram(Bin("ssg-study"), {Bin("gen-repairman"), "--out", out, "--experiments",
+                                                "4", "--jobs", "1", "-q"});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_EQ(Fields(lines[1]),
+            (std::vector<std::string>{"exp", "K", "lambda", "mu", "states", "transitions", "gen",
+                                      "s", "solve", "s", "Working", "RepairmanBusy", "AllDown",
+                                      "Failures", "Failures/time", "status"}));
+  std::vector<std::string> f = Fields(lines[2]);
+  ASSERT_EQ(f.size(), 14u) << lines[2];
+  EXPECT_EQ(f[1], "5");
+  const auto [frequency, last] = RepairmanFailures(5, 0.1, 1.0);
+  EXPECT_NEAR(std::stod(f[11]), last, 1e-9 * last) << lines[2];
+  EXPECT_NEAR(std::stod(f[12]), frequency, 1e-9 * frequency) << lines[2];
+  EXPECT_EQ(f[13], "ok");
+  EXPECT_EQ(QueryOne(out + "/results.db", "SELECT value FROM solve_values WHERE type = "
+                                          "'impulse-rate' AND variable = 'Failures'"),
+            QueryOne(out + "/results.db", "SELECT value FROM solve_values WHERE type = "
+                                          "'impulse-rate'"));
+
+  // An older run: the files without .rew and .imp, solved by hand into a
+  // database without studies. Every value is marked and its note listed.
+  const std::string db = dir.file("old.db");
+  ASSERT_EQ(RunProgram(Bin("gen-repairman"), {"-P" + dir.path, "-Nold", "-B4", "-s", db}).status,
+            0);
+  std::filesystem::remove(dir.file("old.rew"));
+  std::filesystem::remove(dir.file("old.imp"));
+  RunResult solve = RunProgram(Bin("ssg-solve"), {dir.file("old"), "--db", db, "-q"});
+  ASSERT_EQ(solve.status, 0) << solve.err;
+  EXPECT_NE(solve.out.find("impulse part not included (no .imp file)"), std::string::npos);
+  RunResult report = RunProgram(Bin("ssg-study"), {"--report", db});
+  EXPECT_EQ(report.status, 0) << report.err;
+  lines = Lines(report.out);
+  ASSERT_GE(lines.size(), 4u) << report.out;
+  f = Fields(lines[1]);
+  ASSERT_EQ(f.size(), 13u) << report.out; // no Failures/time column
+  EXPECT_EQ(f[11], "0*");
+  EXPECT_EQ(lines[2], "experiment 4: * Working, RepairmanBusy, AllDown: input rounded to 6 "
+                      "significant digits (no .rew file)");
+  EXPECT_EQ(lines[3], "experiment 4: * Failures: input rounded to 6 significant digits (no .rew "
+                      "file); impulse part not included (no .imp file)");
+}
+
+} // namespace

@@ -86,3 +86,46 @@ TEST(StudyTableTest, PlotTitleValuesAndProbabilityAxesThatStopAtOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(StudyTableTest, NotedValuesAreMarkedListedAndCarriedIntoThePlotTitles) {
+  StudyDatabase::Experiment e = Done(0, {{"K", "1"}}, 0.5);
+  e.Values[0].Note = "input rounded to 6 significant digits (no .rew file)";
+  StudyDatabase::Value rate;
+  rate.Variable = "X";
+  rate.Type = "impulse-rate";
+  rate.Number = 0.25;
+  rate.Note = e.Values[0].Note;
+  e.Values.push_back(rate);
+  StudyDatabase::Experiment clean = Done(1, {{"K", "2"}}, 0.75);
+  rate.Number = 0.125;
+  rate.Note.clear();
+  clean.Values.push_back(rate);
+  StudyTable table({e, clean});
+  EXPECT_TRUE(table.complete()); // a value with a note is a value
+  std::ostringstream out;
+  table.print(out);
+  // The last three fields of each experiment's line.
+  auto tail = [&](const std::string& head) {
+    const std::size_t at = out.str().find("\n" + head);
+    std::istringstream line(out.str().substr(at + 1, out.str().find('\n', at + 1) - at - 1));
+    std::vector<std::string> fields;
+    for (std::string f; line >> f;)
+      fields.push_back(f);
+    return std::vector<std::string>(fields.end() - 3, fields.end());
+  };
+  EXPECT_EQ(tail("0 "), (std::vector<std::string>{"0.5*", "0.25*", "ok"})) << out.str();
+  EXPECT_EQ(tail("1 "), (std::vector<std::string>{"0.75", "0.125", "ok"})) << out.str();
+  EXPECT_NE(out.str().find("\nexperiment 0: * X, X/time: input rounded to 6 significant digits "
+                           "(no .rew file)\n"),
+            std::string::npos)
+      << out.str();
+  std::vector<StudyTable::Series> series = table.series();
+  ASSERT_EQ(series.size(), 2u);
+  EXPECT_EQ(series[0].Measure, "X");
+  EXPECT_EQ(series[0].Note, "input rounded to 6 significant digits (no .rew file)");
+  EXPECT_EQ(series[1].Measure, "X/time");
+}
+
+} // namespace
