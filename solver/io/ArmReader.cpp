@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "solver/io/BlockReader.h"
+#include "solver/io/DelayFirings.h"
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
 
@@ -100,6 +101,8 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
   // a line): a count on line 2 that the file cannot hold reserves no more
   // than the file could need, and the file then ends early (an InputError).
   matrix.begin(n, in.fileSize() / 19 + 16, in.fileSize() / 4 + 1);
+  if (Firings != nullptr)
+    Firings->begin(n);
   Entries = SelfLoops = 0;
   RateTextCache cache;
 
@@ -116,6 +119,8 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
     if (got != number)
       in.fail("expected the record of state " + Text(number) + ", found state " + Text(got));
     matrix.startRow();
+    if (Firings != nullptr)
+      Firings->startRow();
     for (;;) {
       if (!in.nextLine(line))
         in.failAtLine(in.lineNumber() + 1, "the file ends inside the record of state " +
@@ -138,7 +143,7 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
         if (!std::isfinite(rate))
           in.fail("rate " + BlockReader::Quote(line) + " of the transition " + Text(number) +
                   " -> " + Text(target) + " is not finite");
-        if (rate < 0)
+        if (rate < 0 && Firings == nullptr)
           throw SolverError(
               SolverError::Unsupported,
               Name + ":" + Text(in.lineNumber()) + ": negative entry " + std::string(line) +
@@ -148,6 +153,10 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
         cache.store(slot, line, rate);
       }
       Entries++;
+      if (rate < 0) {
+        Firings->add(static_cast<std::uint32_t>(target - 1), -rate);
+        continue;
+      }
       if (target == number) {
         SelfLoops++;
         continue;
@@ -164,4 +173,6 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
     in.fail("unexpected text after the record of the last state (" + Text(n) +
             "): " + BlockReader::Quote(line));
   matrix.finish();
+  if (Firings != nullptr)
+    Firings->finish();
 }

@@ -6,6 +6,7 @@
 
 #include "solver/numeric/RateMatrix.h"
 
+class DelayFirings;
 class Progress;
 
 // Reader of a transition-rate file (.arm) into a RateMatrix.
@@ -23,7 +24,8 @@ class Progress;
 // Checks, each an error naming the file and line: a record out of order, a
 // target out of range, a rate that is not a number, infinite or NaN (exit
 // status 1); a negative rate, which marks a deterministic delay (exit
-// status 2); a file that ends early or has extra text (1). A rate of 0 and a
+// status 2, unless keepFirings() was given somewhere to put it); a file that
+// ends early or has extra text (1). A rate of 0 and a
 // transition of a state to itself are accepted and not stored.
 //
 // Speed: the file is read in 4 MiB blocks; a rate text seen before is looked
@@ -36,6 +38,9 @@ public:
 
   // Reads the whole file; the matrix is rebuilt from scratch.
   void read(RateMatrix& matrix, Progress& progress);
+  // Negative entries (deterministic firings, self-loops included) go to
+  // `firings` (rebuilt by read()) instead of being refused.
+  void keepFirings(DelayFirings* firings) { Firings = firings; }
 
   const std::string& fileName() const { return Name; }
   // Line 1 of the file.
@@ -49,6 +54,7 @@ private:
   int FileType = 0;
   std::uint64_t Entries = 0;
   std::uint64_t SelfLoops = 0;
+  DelayFirings* Firings = nullptr;
 };
 
 #endif
