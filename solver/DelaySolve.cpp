@@ -7,10 +7,7 @@
 #include <vector>
 
 #include "database/SqlDatabase.h"
-#include "solver/io/ArmReader.h"
-#include "solver/io/ChainFiles.h"
-#include "solver/io/DelayFirings.h"
-#include "solver/io/DetReader.h"
+#include "solver/io/DelayChainFiles.h"
 #include "solver/numeric/ChainSolver.h"
 #include "solver/numeric/RegenerativeSolver.h"
 #include "solver/Progress.h"
@@ -34,33 +31,6 @@ std::string Sci(double v) {
   char text[32];
   auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 2).ptr;
   return std::string(text, end);
-}
-
-// The files of a chain with deterministic delays, read and cross-checked.
-struct DelayChain {
-  ChainFiles Files;
-  DelayFirings Firings;
-  std::vector<DetReader::Delay> Delays;
-};
-
-void Read(const std::string& prefix, DelayChain& chain, Progress& progress) {
-  const auto started = Clock::now();
-  ChainFiles& files = chain.Files;
-  files.Prefix = prefix;
-  files.Variables = PVTypeReader::Read(prefix + ".pvtype");
-  ArmReader arm(prefix + ".arm");
-  arm.keepFirings(&chain.Firings);
-  arm.read(files.Matrix, progress);
-  files.FileType = arm.fileType();
-  files.Entries = arm.entries();
-  files.SelfLoops = arm.selfLoops();
-  std::vector<std::string> names;
-  for (const PVTypeReader::Variable& v : files.Variables)
-    names.push_back(v.Name);
-  VarReader var(prefix + ".var", names);
-  files.Rewards = var.read(files.Matrix.states(), files.FileType, progress);
-  chain.Delays = DetReader::Read(prefix + ".det", files.Matrix.states());
-  files.ReadSeconds = Since(started);
 }
 
 // Stores the solve when --db was given; false (with the message printed)
@@ -93,8 +63,8 @@ int DelaySolve::Run(const SolverOptions& options, Progress& progress,
                     Clock::time_point started) {
   SolveRecord record;
   try {
-    DelayChain chain;
-    Read(options.Prefix, chain, progress);
+    DelayChainFiles chain;
+    DelayChainFiles::Read(options.Prefix, chain, progress);
     const ChainFiles& files = chain.Files;
     const RegenerativeSolver::Solution solution =
         RegenerativeSolver::Solve(files.Matrix, chain.Firings, chain.Delays, options, progress,

@@ -34,6 +34,19 @@ std::string State(std::uint32_t index) {
 
 } // namespace
 
+bool RegenerativeSolver::DirectSuits(const RateMatrix& embedded) {
+  const std::uint32_t n = embedded.states();
+  if (n > SteadyStateSolver::DirectMaximum)
+    return false;
+  std::uint64_t band = 0;
+  for (std::uint32_t i = 0; i < n; i++)
+    for (std::uint64_t e = embedded.rowBegin(i); e < embedded.rowEnd(i); e++) {
+      const std::uint32_t j = embedded.column(e);
+      band = std::max<std::uint64_t>(band, j > i ? j - i : i - j);
+    }
+  return band * n <= DirectBandEntries;
+}
+
 const char* RegenerativeSolver::TransientRefusal =
     "refused: only steady-state measures are computed for chains with deterministic delays";
 
@@ -185,7 +198,13 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
   solution.TransientStates = classes.transientCount();
   solution.ClassSeconds = Since(started);
   started = Clock::now();
-  solution.Embedded = SteadyStateSolver::Solve(embedded, classes, options, progress);
+  SolverOptions chosen = options;
+  const bool direct = options.SolveMethod == SolverOptions::Method::Auto && DirectSuits(embedded);
+  if (direct)
+    chosen.SolveMethod = SolverOptions::Method::Direct;
+  solution.Embedded = SteadyStateSolver::Solve(embedded, classes, chosen, progress);
+  if (direct && !solution.Embedded.Converged) // a failed factorisation: auto's own choice
+    solution.Embedded = SteadyStateSolver::Solve(embedded, classes, options, progress);
   solution.SteadySeconds = Since(started);
 
   // Fractions of time: a period started in i stands for its states' times.

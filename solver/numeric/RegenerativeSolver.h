@@ -45,6 +45,16 @@ class RateMatrix;
 // chain would exceed MaxEmbeddedEntries is refused (InputError) rather than
 // exhausting the memory.
 //
+// Method for the embedded chain (--method auto): the embedded chains of
+// queues are banded and far from what Gauss-Seidel likes (an M/D/1/K chain
+// moves down one state per period and up many: 10000 sweeps do not reach
+// 1e-9 at K = 10000), while their LU factors stay within the band: auto
+// takes the direct method when the chain has at most
+// SteadyStateSolver::DirectMaximum states and states x bandwidth is at most
+// DirectBandEntries (M/D/1/K, K = 10000: 0.1 s), and SteadyStateSolver's
+// own choice otherwise (and when the direct solve fails). Any other
+// --method is used as given.
+//
 // Accuracy: each period's Poisson window leaves out at most epsilon of its
 // probability (DelayPeriod), and the embedded chain is solved to the
 // iteration's tolerance (relative residual at most 10 epsilon; direct:
@@ -66,6 +76,12 @@ public:
   static constexpr double FiringTolerance = 1e-8;
   // 12 bytes each: 3 GB.
   static constexpr std::uint64_t MaxEmbeddedEntries = 250000000;
+
+  // Bound on states x bandwidth for the direct method under auto (the LU
+  // factors of a banded matrix stay within the band: 8 bytes each).
+  static constexpr std::uint64_t DirectBandEntries = 20000000;
+  // Whether auto solves this embedded chain directly.
+  static bool DirectSuits(const RateMatrix& embedded);
 
   struct Report {
     std::size_t Delays = 0;
