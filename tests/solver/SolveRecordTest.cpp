@@ -87,10 +87,12 @@ TEST(SolveRecordTest, RefusedAndFailedSolvesAreStoredWithTheirReasons) {
   RunResult gen = RunProgram(std::string(SSG_BINARY_DIR) + "/gen-mdk",
                              {"-P" + dir.path, "-Nmdk0", "-B0", "-s", db});
   ASSERT_EQ(gen.status, 0) << gen.err;
+  // State 2 listed twice: two concurrent deterministic activities.
+  WriteWhole(dir.path + "mdk0.det", "1\n1.0000000000e+00\n2\n2\n0\n");
   RunResult refused = RunProgram(Solver(), {dir.path + "mdk0", "--db", db, "-q"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(QueryOne(db, "SELECT run_id || ',' || status || ',' || (message LIKE '%mdk0.det: "
-                         "the model has deterministic delays%') || ',' || coalesce(states, "
+                         "state 2 is listed twice%') || ',' || coalesce(states, "
                          "'none') FROM solves"),
             "1,refused,1,none");
   // Each variable is there, without a number.
