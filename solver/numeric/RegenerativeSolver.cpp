@@ -122,7 +122,7 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
                           ? nullptr
                           : std::make_unique<DelayPeriod>(matrix, delayOf.data(), d,
                                                           delays[d].Value, members[d],
-                                                          options.Epsilon));
+                                                          options.Epsilon / 2));
     if (periods.back())
       report.MostSteps = std::max(report.MostSteps, periods.back()->steps());
     report.DelayStates += members[d].size();
@@ -164,13 +164,24 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
         add(j, period.exitAt(j));
       const double length = period.length();
       lengths[i] = length;
+      // The smallest entries, together at most epsilon/2 of the row, are
+      // left out (a period reaches many states it almost never ends in).
       entries.clear();
       for (std::uint32_t j : touched) {
         if (j != i && row[j] > 0)
-          entries.emplace_back(j, row[j] / length);
+          entries.emplace_back(j, row[j]);
         row[j] = 0.0;
       }
       touched.clear();
+      std::sort(entries.begin(), entries.end(),
+                [](const auto& a, const auto& b) { return a.second < b.second; });
+      double dropped = 0;
+      std::size_t first = 0;
+      while (first < entries.size() && dropped + entries[first].second <= options.Epsilon / 2)
+        dropped += entries[first++].second;
+      entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(first));
+      for (auto& entry : entries)
+        entry.second /= length;
       std::sort(entries.begin(), entries.end());
       for (const auto& [j, r] : entries)
         embedded.add(j, r);
