@@ -78,8 +78,8 @@ int DelaySolve::Run(const SolverOptions& options, Progress& progress,
     const RegenerativeSolver::Report& r = solution.Info;
     std::cout << "deterministic delays " << r.Delays << " (enabled in " << r.DelayStates
               << " states): embedded chain of " << r.EmbeddedEntries << " entries, periods of "
-              << r.MostSteps << " uniformization steps at most, each leaving out at most "
-              << Sci(r.Truncation) << " of its probability; embedded chain solved to residual "
+              << r.MostSteps << " uniformization steps at most; truncation: each row misses "
+              << "at most " << Sci(r.Truncation) << " of its probability; iteration: residual "
               << Sci(result.Info.Residual) << " (tolerance " << Sci(10 * options.Epsilon)
               << ")\n";
     std::cout.flush();

@@ -112,6 +112,7 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
 
   // The periods of each delay.
   auto started = Clock::now();
+  const double truncation = options.Epsilon * TruncationShare;
   std::vector<std::vector<std::uint32_t>> members(delays.size());
   for (std::uint32_t s = 0; s < n; s++)
     if (delayOf[s] != NoDelay)
@@ -122,13 +123,13 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
                           ? nullptr
                           : std::make_unique<DelayPeriod>(matrix, delayOf.data(), d,
                                                           delays[d].Value, members[d],
-                                                          options.Epsilon / 2));
+                                                          truncation / 2));
     if (periods.back())
       report.MostSteps = std::max(report.MostSteps, periods.back()->steps());
     report.DelayStates += members[d].size();
   }
   report.Delays = delays.size();
-  report.Truncation = options.Epsilon;
+  report.Truncation = truncation;
 
   // The embedded chain in its semi-Markov form, row by row.
   RateMatrix embedded;
@@ -164,7 +165,7 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
         add(j, period.exitAt(j));
       const double length = period.length();
       lengths[i] = length;
-      // The smallest entries, together at most epsilon/2 of the row, are
+      // The smallest entries, together at most truncation/2 of the row, are
       // left out (a period reaches many states it almost never ends in).
       entries.clear();
       for (std::uint32_t j : touched) {
@@ -177,7 +178,7 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
                 [](const auto& a, const auto& b) { return a.second < b.second; });
       double dropped = 0;
       std::size_t first = 0;
-      while (first < entries.size() && dropped + entries[first].second <= options.Epsilon / 2)
+      while (first < entries.size() && dropped + entries[first].second <= truncation / 2)
         dropped += entries[first++].second;
       entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(first));
       for (auto& entry : entries)

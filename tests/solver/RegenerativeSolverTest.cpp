@@ -501,7 +501,7 @@ TEST(RegenerativeSolverTest, TransientRowsAreRefusedAndSteadyRowsAnswered) {
   EXPECT_NE(rows[4].find("UpFor"), std::string::npos);
   EXPECT_NE(rows[4].find("refused"), std::string::npos);
   EXPECT_NE(run.out.find("deterministic delays 1 (enabled in 1 states)"), std::string::npos);
-  EXPECT_NE(run.out.find("each leaving out at most 1.00e-10 of its probability"),
+  EXPECT_NE(run.out.find("truncation: each row misses at most 1.00e-13 of its probability"),
             std::string::npos);
   EXPECT_NE(run.out.find("tolerance 1.00e-09"), std::string::npos);
 
