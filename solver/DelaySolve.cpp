@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "database/SqlDatabase.h"
+#include "solver/Progress.h"
+#include "solver/SolverError.h"
+#include "solver/SolverOptions.h"
 #include "solver/io/DelayChainFiles.h"
 #include "solver/numeric/ChainSolver.h"
 #include "solver/numeric/RegenerativeSolver.h"
-#include "solver/Progress.h"
 #include "solver/results/Plotter.h"
 #include "solver/results/ResultTable.h"
 #include "solver/results/SolveRecord.h"
-#include "solver/SolverError.h"
-#include "solver/SolverOptions.h"
 
 namespace {
 
@@ -59,18 +59,16 @@ bool DelaySolve::Wanted(const SolverOptions& options) {
   return ::stat((options.Prefix + ".det").c_str(), &info) == 0;
 }
 
-int DelaySolve::Run(const SolverOptions& options, Progress& progress,
-                    Clock::time_point started) {
+int DelaySolve::Run(const SolverOptions& options, Progress& progress, Clock::time_point started) {
   SolveRecord record;
   try {
     DelayChainFiles chain;
     DelayChainFiles::Read(options.Prefix, chain, progress);
     const ChainFiles& files = chain.Files;
-    const RegenerativeSolver::Solution solution =
-        RegenerativeSolver::Solve(files.Matrix, chain.Firings, chain.Delays, options, progress,
-                                  options.Prefix + ".det");
-    ChainSolver::Result result = RegenerativeSolver::Rows(solution, files.Matrix,
-                                                          ChainSolver::MeasuresOf(files));
+    const RegenerativeSolver::Solution solution = RegenerativeSolver::Solve(
+        files.Matrix, chain.Firings, chain.Delays, options, progress, options.Prefix + ".det");
+    ChainSolver::Result result =
+        RegenerativeSolver::Rows(solution, files.Matrix, ChainSolver::MeasuresOf(files));
     result.Info.Transitions += chain.Firings.entries();
     progress.finish();
     ResultTable::PrintTable(std::cout, result);
@@ -80,8 +78,7 @@ int DelaySolve::Run(const SolverOptions& options, Progress& progress,
               << " states): embedded chain of " << r.EmbeddedEntries << " entries, periods of "
               << r.MostSteps << " uniformization steps at most; truncation: each row misses "
               << "at most " << Sci(r.Truncation) << " of its probability; iteration: residual "
-              << Sci(result.Info.Residual) << " (tolerance " << Sci(10 * options.Epsilon)
-              << ")\n";
+              << Sci(result.Info.Residual) << " (tolerance " << Sci(10 * options.Epsilon) << ")\n";
     std::cout.flush();
     if (!std::cout) {
       std::cerr << "ssg-solve: cannot write the results to standard output" << std::endl;

@@ -4,8 +4,7 @@
 
 #include "solver/io/ArmReader.h"
 
-void DelayChainFiles::Read(const std::string& prefix, DelayChainFiles& chain,
-                           Progress& progress) {
+void DelayChainFiles::Read(const std::string& prefix, DelayChainFiles& chain, Progress& progress) {
   const auto started = std::chrono::steady_clock::now();
   ChainFiles& files = chain.Files;
   files.Prefix = prefix;

@@ -20,8 +20,7 @@ std::vector<DetReader::Delay> DetReader::Read(const std::string& fileName, std::
   for (std::size_t d = 0; d < delays.size(); d++) {
     const std::string which = "delay " + std::to_string(d + 1) + " of " + std::to_string(count);
     if (!in.nextLine(line))
-      in.failAtLine(in.lineNumber() + 1,
-                    "the file ends before " + which + " (is it complete?)");
+      in.failAtLine(in.lineNumber() + 1, "the file ends before " + which + " (is it complete?)");
     const double value = in.parseDouble(line, "a delay");
     if (!std::isfinite(value) || value <= 0)
       in.fail(which + " is " + BlockReader::Quote(line) +
@@ -29,8 +28,8 @@ std::vector<DetReader::Delay> DetReader::Read(const std::string& fileName, std::
     delays[d].Value = value;
     for (;;) {
       if (!in.nextLine(line))
-        in.failAtLine(in.lineNumber() + 1, "the file ends inside the states of " + which +
-                                               " (is it complete?)");
+        in.failAtLine(in.lineNumber() + 1,
+                      "the file ends inside the states of " + which + " (is it complete?)");
       const std::uint64_t state = in.lineUnsigned(line, "a state number or 0");
       if (state == 0)
         break;

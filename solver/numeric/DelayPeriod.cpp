@@ -54,23 +54,19 @@ void DelayPeriod::run(std::uint32_t start) {
   Reached.clear();
   Exits.clear();
   Length = 0;
-  if (++RowStamp == 0) {
-    std::fill(RowMark.begin(), RowMark.end(), 0);
-    RowStamp = 1;
-  }
+  RowStamp++;
 
   Support.assign(1, start);
   Current[start] = 1.0;
   RowMark[start] = RowStamp;
   Reached.push_back(start);
-  const double rate = Rate;
   const std::uint32_t* column = Matrix.columns();
   Matrix.rates().visit([&](auto rateOf) {
     Matrix.exitRates().visit([&](auto exitOf) {
       for (std::uint64_t k = 0; k <= Right && !Support.empty(); k++) {
         // What the vector after k steps adds to the results.
         const double w = Weight[k];
-        const double t = rate > 0 ? Tail[k] / rate : Tau;
+        const double t = Rate > 0 ? Tail[k] / Rate : Tau;
         for (std::uint32_t s : Support) {
           AtEnd[s] += w * Current[s];
           Time[s] += t * Current[s];
@@ -78,10 +74,7 @@ void DelayPeriod::run(std::uint32_t start) {
         if (k == Right)
           break;
         // One step of the subordinated chain; moves out of S end the period.
-        if (++Stamp == 0) {
-          std::fill(NextMark.begin(), NextMark.end(), 0);
-          Stamp = 1;
-        }
+        Stamp++;
         NextSupport.clear();
         auto add = [&](std::uint32_t to, double mass) {
           if (NextMark[to] != Stamp) {
@@ -98,7 +91,7 @@ void DelayPeriod::run(std::uint32_t start) {
         for (std::uint32_t s : Support) {
           const double v = Current[s];
           Current[s] = 0.0;
-          const double scaled = v / rate;
+          const double scaled = v / Rate;
           const double stay = v - scaled * exitOf(s);
           if (stay > 0)
             add(s, stay);
@@ -127,8 +120,7 @@ void DelayPeriod::run(std::uint32_t start) {
     Length += Time[s];
 }
 
-void DelayPeriod::accumulate(const std::vector<double>& weights,
-                             std::vector<double>& times) const {
+void DelayPeriod::accumulate(const std::vector<double>& weights, std::vector<double>& times) const {
   const std::size_t n = Matrix.states();
   std::vector<double> current(n, 0.0), next(n, 0.0);
   for (std::uint32_t s : States)

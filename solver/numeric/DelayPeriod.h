@@ -38,8 +38,8 @@ class RateMatrix;
 // have reached (a list of them is kept), so a period that visits few states
 // costs little whatever the size of S.
 //
-// Memory: five vectors of 8 bytes and two of 4 bytes per state of the chain
-// (dense work arrays, so that no step allocates), and the Poisson weights.
+// Memory: seven vectors of 8 bytes per state of the chain (dense work
+// arrays, so that no step allocates), and the Poisson weights.
 class DelayPeriod {
 public:
   // `delayOf[s]`: the delay enabled in state s (its index) or `none`;
@@ -81,8 +81,10 @@ private:
   // Work and results of run().
   std::vector<double> Current, Next, AtEnd, Time, Exit;
   std::vector<std::uint32_t> Support, NextSupport, Reached, Exits;
-  std::vector<std::uint32_t> NextMark, RowMark;
-  std::uint32_t Stamp = 0, RowStamp = 0;
+  // Marks of the states in NextSupport (the step's stamp) and in Reached or
+  // Exits (the period's stamp); 64-bit stamps never wrap.
+  std::vector<std::uint64_t> NextMark, RowMark;
+  std::uint64_t Stamp = 0, RowStamp = 0;
   double Length = 0;
 };
 

@@ -7,12 +7,12 @@
 #include <memory>
 #include <utility>
 
+#include "solver/Progress.h"
+#include "solver/SolverError.h"
 #include "solver/io/DelayFirings.h"
 #include "solver/numeric/BottomComponents.h"
 #include "solver/numeric/DelayPeriod.h"
 #include "solver/numeric/RateMatrix.h"
-#include "solver/Progress.h"
-#include "solver/SolverError.h"
 
 namespace {
 
@@ -67,10 +67,10 @@ RegenerativeSolver::DelayOfStates(const std::vector<DetReader::Delay>& delays,
                 "delay may be enabled in a state)");
       if (delayOf[s] != NoDelay)
         throw SolverError(SolverError::Unsupported,
-                          source + ": " + State(s) + " enables two different deterministic "
-                                                     "delays at once, " +
-                              Number(delays[delayOf[s]].Value) + " and " +
-                              Number(delays[d].Value) +
+                          source + ": " + State(s) +
+                              " enables two different deterministic "
+                              "delays at once, " +
+                              Number(delays[delayOf[s]].Value) + " and " + Number(delays[d].Value) +
                               "; concurrent deterministic activities are not solved (at most "
                               "one deterministic delay may be enabled in a state)");
       delayOf[s] = d;
@@ -90,8 +90,10 @@ RegenerativeSolver::DelayOfStates(const std::vector<DetReader::Delay>& delays,
       throw SolverError(
           SolverError::Unsupported,
           source + ": " + State(s) + " enables the deterministic delay " +
-              Number(delays[delayOf[s]].Value) + " but its deterministic firings in the .arm "
-              "file have the probabilities " + Number(total) +
+              Number(delays[delayOf[s]].Value) +
+              " but its deterministic firings in the .arm "
+              "file have the probabilities " +
+              Number(total) +
               " in all, not 1: the generator writes an exponential and a deterministic "
               "transition to the same state as one entry (or the activity's case "
               "probabilities do not sum to 1), and the files cannot separate them");
@@ -99,12 +101,10 @@ RegenerativeSolver::DelayOfStates(const std::vector<DetReader::Delay>& delays,
   return delayOf;
 }
 
-RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
-                                                       const DelayFirings& firings,
-                                                       const std::vector<DetReader::Delay>& delays,
-                                                       const SolverOptions& options,
-                                                       Progress& progress,
-                                                       const std::string& source) {
+RegenerativeSolver::Solution
+RegenerativeSolver::Solve(const RateMatrix& matrix, const DelayFirings& firings,
+                          const std::vector<DetReader::Delay>& delays, const SolverOptions& options,
+                          Progress& progress, const std::string& source) {
   const std::uint32_t n = matrix.states();
   Solution solution;
   Report& report = solution.Info;
@@ -119,11 +119,10 @@ RegenerativeSolver::Solution RegenerativeSolver::Solve(const RateMatrix& matrix,
       members[delayOf[s]].push_back(s);
   std::vector<std::unique_ptr<DelayPeriod>> periods;
   for (std::uint32_t d = 0; d < delays.size(); d++) {
-    periods.push_back(members[d].empty()
-                          ? nullptr
-                          : std::make_unique<DelayPeriod>(matrix, delayOf.data(), d,
-                                                          delays[d].Value, members[d],
-                                                          truncation / 2));
+    periods.push_back(members[d].empty() ? nullptr
+                                         : std::make_unique<DelayPeriod>(
+                                               matrix, delayOf.data(), d, delays[d].Value,
+                                               members[d], truncation / 2));
     if (periods.back())
       report.MostSteps = std::max(report.MostSteps, periods.back()->steps());
     report.DelayStates += members[d].size();
@@ -254,8 +253,8 @@ ChainSolver::Result RegenerativeSolver::Rows(const Solution& solution, const Rat
   info.Residual = steady.Residual;
   info.Failure = steady.Failure;
   info.ClassSeconds = solution.ClassSeconds;
-  info.SteadySeconds = solution.SteadySeconds + solution.Info.PeriodSeconds +
-                       solution.Info.ConvertSeconds;
+  info.SteadySeconds =
+      solution.SteadySeconds + solution.Info.PeriodSeconds + solution.Info.ConvertSeconds;
   for (const ChainSolver::Measure& measure : measures) {
     ChainSolver::Row row;
     row.Variable = measure.Name;

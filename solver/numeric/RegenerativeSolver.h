@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "solver/SolverOptions.h"
 #include "solver/io/DetReader.h"
 #include "solver/numeric/ChainSolver.h"
 #include "solver/numeric/SteadyStateSolver.h"
-#include "solver/SolverOptions.h"
 
 class DelayFirings;
 class Progress;
@@ -93,12 +93,12 @@ public:
 
   struct Report {
     std::size_t Delays = 0;
-    std::uint64_t DelayStates = 0;      // states that enable a delay
-    std::uint64_t EmbeddedEntries = 0;  // off-diagonal entries of the embedded chain
-    std::uint64_t MostSteps = 0;        // largest Poisson window of a period
-    double Truncation = 0;              // probability a row may miss
-    double PeriodSeconds = 0;           // the embedded chain
-    double ConvertSeconds = 0;          // to fractions of time
+    std::uint64_t DelayStates = 0;     // states that enable a delay
+    std::uint64_t EmbeddedEntries = 0; // off-diagonal entries of the embedded chain
+    std::uint64_t MostSteps = 0;       // largest Poisson window of a period
+    double Truncation = 0;             // probability a row may miss
+    double PeriodSeconds = 0;          // the embedded chain
+    double ConvertSeconds = 0;         // to fractions of time
   };
   struct Solution {
     std::vector<double> Distribution; // long-run fraction of time per state
@@ -113,8 +113,7 @@ public:
   // The delay each state enables (an index into `delays`, or NoDelay), after
   // the refusals above; `source` names the files in messages.
   static std::vector<std::uint32_t> DelayOfStates(const std::vector<DetReader::Delay>& delays,
-                                                  const DelayFirings& firings,
-                                                  std::uint32_t states,
+                                                  const DelayFirings& firings, std::uint32_t states,
                                                   const std::string& source);
 
   static Solution Solve(const RateMatrix& matrix, const DelayFirings& firings,

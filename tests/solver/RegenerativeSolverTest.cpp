@@ -14,9 +14,9 @@
 #include <map>
 #include <set>
 
+#include "solver/SolverError.h"
 #include "solver/io/DelayChainFiles.h"
 #include "solver/numeric/RegenerativeSolver.h"
-#include "solver/SolverError.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/solver/SolverTestFiles.h"
 
@@ -44,7 +44,7 @@ std::string DetText(const std::vector<TestDelay>& delays) {
 // probability), as the generator writes them.
 std::string WriteDelayChain(const SolverScratch& dir, const std::string& name,
                             const TestChain& chain, const std::vector<TestDelay>& delays) {
-  const std::string prefix = WriteChain(dir, name, chain);
+  std::string prefix = WriteChain(dir, name, chain);
   WriteWhole(prefix + ".det", DetText(delays));
   return prefix;
 }
@@ -60,8 +60,9 @@ Solved Solve(const std::string& prefix, double epsilon = 1e-12,
   DelayChainFiles chain;
   DelayChainFiles::Read(prefix, chain, quiet);
   Solved solved;
-  solved.Solution = RegenerativeSolver::Solve(chain.Files.Matrix, chain.Firings, chain.Delays,
-                                              MethodOptions(method, epsilon), quiet, prefix + ".det");
+  solved.Solution =
+      RegenerativeSolver::Solve(chain.Files.Matrix, chain.Firings, chain.Delays,
+                                MethodOptions(method, epsilon), quiet, prefix + ".det");
   solved.Result = RegenerativeSolver::Rows(solved.Solution, chain.Files.Matrix,
                                            ChainSolver::MeasuresOf(chain.Files));
   return solved;
@@ -123,9 +124,9 @@ TEST(RegenerativeSolverTest, MD1KMatchesTheMG1KClosedForm) {
     double Lambda, Delay;
   };
   // Loads from 0.1 to 50 (the largest a stiff window of ~100 steps).
-  for (const Case& c : {Case{1, 0.5, 1}, Case{2, 0.5, 1}, Case{5, 0.9, 1}, Case{20, 0.95, 1},
-                        Case{20, 1.5, 1}, Case{40, 0.1, 2}, Case{30, 3, 1}, Case{12, 50, 1},
-                        Case{200, 0.8, 1}}) {
+  for (const Case& c :
+       {Case{1, 0.5, 1}, Case{2, 0.5, 1}, Case{5, 0.9, 1}, Case{20, 0.95, 1}, Case{20, 1.5, 1},
+        Case{40, 0.1, 2}, Case{30, 3, 1}, Case{12, 50, 1}, Case{200, 0.8, 1}}) {
     const std::string name = "k" + std::to_string(c.K) + "_" + std::to_string(int(c.Lambda * 100));
     std::string overrides = "i:K:" + std::to_string(c.K) + ":d:lambda:" + General(c.Lambda) +
                             ":d:delay:" + General(c.Delay);
@@ -162,10 +163,9 @@ TEST(RegenerativeSolverTest, LongQueuesMatchTheClosedFormWithEveryMethod) {
                         Case{150, SolverOptions::Method::GaussSeidel, 1e-10, 1e-8},
                         Case{150, SolverOptions::Method::SOR, 1e-10, 1e-8}}) {
     const std::string name = "q" + std::to_string(c.K);
-    RunResult gen =
-        RunProgram(std::string(SSG_BINARY_DIR) + "/gen-mdk",
-                   {"-P" + dir.path, "-N" + name, "-B0", "-Oi:K:" + std::to_string(c.K) +
-                                                             ":d:lambda:0.9"});
+    RunResult gen = RunProgram(
+        std::string(SSG_BINARY_DIR) + "/gen-mdk",
+        {"-P" + dir.path, "-N" + name, "-B0", "-Oi:K:" + std::to_string(c.K) + ":d:lambda:0.9"});
     ASSERT_EQ(gen.status, 0) << gen.err;
     const std::vector<double> p = Mg1kTimeFractions(0.9, 1, c.K);
     double mean = 0;
@@ -423,9 +423,9 @@ TEST(RegenerativeSolverTest, ChainsTheMethodCannotTakeAreRefusedNamingTheState) 
   TestChain merged = chain;
   merged.add(2, 3, 0.25);
   prefix = WriteDelayChain(dir, "merged", merged, {{1, {2, 3}}});
-  ExpectRefusal(prefix, SolverError::Unsupported,
-                {"state 2 enables the deterministic delay 1", "0.75 in all, not 1",
-                 "cannot separate"});
+  ExpectRefusal(
+      prefix, SolverError::Unsupported,
+      {"state 2 enables the deterministic delay 1", "0.75 in all, not 1", "cannot separate"});
   // Firings in a state the .det file does not list: the files disagree.
   prefix = WriteDelayChain(dir, "unlisted", chain, {{1, {2}}});
   ExpectRefusal(prefix, SolverError::InputError,

@@ -6,9 +6,9 @@
 
 #include <cmath>
 
+#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/solver/SolverTestFiles.h"
-#include "tests/database/ResultsQuery.h"
 
 namespace {
 
