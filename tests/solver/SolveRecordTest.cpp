@@ -110,6 +110,36 @@ TEST(SolveRecordTest, RefusedAndFailedSolvesAreStoredWithTheirReasons) {
   EXPECT_EQ(QueryOne(db, "SELECT count(*) FROM solve_values WHERE solve_id = 2"), "0");
 }
 
+// A chain with a deterministic delay and a time-dependent variable: the
+// steady-state value is stored, the time-dependent rows without a value and
+// with the reason, and the solve as refused.
+TEST(SolveRecordTest, DeterministicChainStoresItsSteadyValuesAndRefusedRows) {
+  SolverScratch dir;
+  TestChain chain;
+  chain.States = 2;
+  chain.add(1, 2, 1.0);
+  chain.add(2, 1, -1);
+  chain.Variables = {TestVariable{"Up", 3, {{0, 1}}, {1, 0}, {}},
+                     TestVariable{"UpAt", 0, {{2, 2}}, {1, 0}, {}}};
+  const std::string prefix = WriteChain(dir, "det", chain);
+  WriteWhole(prefix + ".det", "1\n2.0000000000e+00\n2\n0\n");
+  const std::string db = dir.path + "r.db";
+  RunResult run = RunProgram(Solver(), {prefix, "--db", db, "-q"});
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_EQ(QueryOne(db, "SELECT status || ',' || (message LIKE '%only steady-state measures are "
+                         "computed%') FROM solves"),
+            "refused,1");
+  const std::vector<std::string> rows =
+      Query(db, "SELECT variable, coalesce(value, 'NULL'), coalesce(method, 'NULL'), note FROM "
+                "solve_values ORDER BY position");
+  ASSERT_EQ(rows.size(), 2u);
+  // Up 1 time unit on average, then 2 in the delay's state: 1/3.
+  EXPECT_EQ(rows[0].substr(0, 3), "Up|");
+  EXPECT_NEAR(Number(rows[0].substr(3, rows[0].find('|', 3) - 3)), 1.0 / 3, 1e-12);
+  EXPECT_EQ(rows[1], "UpAt|NULL|NULL|refused: only steady-state measures are computed for chains "
+                     "with deterministic delays");
+}
+
 TEST(SolveRecordTest, UnwritableDatabaseExitsFiveAfterTheWholeTable) {
   SolverScratch dir;
   const std::string prefix = WriteChain(dir, "two", TwoStates());
