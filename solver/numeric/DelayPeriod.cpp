@@ -35,6 +35,15 @@ DelayPeriod::DelayPeriod(const RateMatrix& matrix, const std::uint32_t* delayOf,
   Tail.assign(Right + 1, 0.0);
   for (std::uint64_t k = Right; k-- > 0;)
     Tail[k] = Tail[k + 1] + Weight[k + 1];
+  // The steps beyond the window still take time: the T_k sum to E[N] = q
+  // tau, and what the window leaves of it is given to its last vector (a
+  // delay much shorter than 1/q has the window [0, 0] and lasts tau).
+  if (Rate > 0) {
+    double inside = 0;
+    for (std::uint64_t k = 0; k < Right; k++)
+      inside += Tail[k];
+    Tail[Right] = std::max(0.0, Rate * Tau - inside);
+  }
   const std::size_t n = matrix.states();
   Current.assign(n, 0.0);
   Next.assign(n, 0.0);

@@ -33,9 +33,11 @@ class RateMatrix;
 //   exitAt(j) = sum_k T_k (mass moved from p_k into j at step k + 1).
 // The Poisson window (FoxGlynn) leaves out at most epsilon of the mass above
 // it and 1e-200 below it (the steps below are computed anyway): a period's
-// probabilities sum to at least 1 - epsilon - 1e-200, and its times miss at
-// most epsilon (tau + 1/q). A step touches only the states the period can
-// have reached (a list of them is kept), so a period that visits few states
+// probabilities sum to at least 1 - epsilon - 1e-200. The expected time
+// beyond the window, q tau minus the T_k inside it, is counted with the
+// window's last vector, so that the times always sum to the period's length
+// (a delay with q tau below epsilon has the window [0, 0] and lasts tau). A step touches only the
+// states the period can have reached (a list of them is kept), so a period that visits few states
 // costs little whatever the size of S.
 //
 // Memory: seven vectors of 8 bytes per state of the chain (dense work

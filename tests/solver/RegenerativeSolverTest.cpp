@@ -193,7 +193,7 @@ TEST(RegenerativeSolverTest, PreemptedMaintenanceTimerMatchesTheRenewalArgument)
     double Tau, Lambda, Repair, Maintenance;
   };
   for (const Case& c : {Case{1, 0.1, 2, 5}, Case{10, 0.05, 0.5, 4}, Case{40, 1, 0.1, 1},
-                        Case{0.001, 3, 1, 1000}, Case{5, 1e-6, 1, 0.01}}) {
+                        Case{0.001, 3, 1, 1000}, Case{5, 1e-6, 1, 0.01}, Case{2, 1e-18, 1, 0.5}}) {
     TestChain chain;
     chain.States = 3;
     chain.add(1, 2, c.Lambda);
