@@ -279,6 +279,9 @@ ChainSolver::Result RegenerativeSolver::Rows(const Solution& solution, const Rat
     if (!steady.Converged) {
       row.Valid = false;
       row.Note = "not converged: " + steady.Failure;
+    } else if (!std::isfinite(value)) {
+      row.Valid = false;
+      row.Note = "not converged: the value is not a finite number";
     } else if (measure.HasImpulse) {
       row.Note = "impulse part not included";
     }
