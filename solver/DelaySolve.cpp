@@ -90,10 +90,14 @@ int DelaySolve::Run(const SolverOptions& options, Progress& progress, Clock::tim
     int status = 0;
     record.Result = &result;
     record.Status = SolveRecord::Outcome::Completed;
-    bool refused = false;
-    for (const ChainSolver::Row& row : result.Rows)
+    bool refused = false, missing = false;
+    for (const ChainSolver::Row& row : result.Rows) {
       refused = refused || row.Note == RegenerativeSolver::TransientRefusal;
-    if (!result.Info.SteadyStateConverged) {
+      missing = missing || (!row.Valid && row.Note != RegenerativeSolver::TransientRefusal);
+    }
+    if (missing) {
+      if (result.Info.Failure.empty())
+        result.Info.Failure = "a value is not a finite number";
       std::cerr << "ssg-solve: not converged: " << result.Info.Failure
                 << "; its rows have no value (raise --max-iterations or try another --method)"
                 << std::endl;
