@@ -11,9 +11,11 @@
 #
 # Usage: bench/run.sh [--all] [--repeat N] [--bin DIR] [--micro] [--solve] [--keep] [CASE ...]
 #   CASE        model:N or model:A-B, e.g. kanban:6 fms:8-9
-#               (default: kanban:3-6 fms:3-8); example:E and mdk:E run an
-#               experiment of the example or of gen-mdk (checksums only)
+#               (default: kanban:3-6 fms:3-8 maintenance:0-1); example:E,
+#               mdk:E and maintenance:E run an experiment of the example, of
+#               gen-mdk or of gen-maintenance (checksums only)
 #   --all       every case: kanban:1-7 fms:1-10 example:0-5 mdk:0-2
+#               maintenance:0-1
 #               (kanban 7 and FMS 10 write 11 and 6 GB)
 #   --repeat N  run each case that takes under a minute N times and report
 #               the run of median wall time (default 3; 1 for a quick look)
@@ -21,7 +23,9 @@
 #               (for instance another build to compare with)
 #   --micro     also build and run the micro-benchmarks (bench/micro_bench)
 #   --solve     also run the solver's benchmark (bench/solve.sh: kanban N=5
-#               solved to 1e-10, against its target of 12 s and 250 MB)
+#               solved to 1e-10, against its target of 12 s and 250 MB, and
+#               the deterministic-delay chains M/D/1/K K=1000 (mdk:2) and
+#               maintenance N=170 (maintenance:1, target 30 s))
 #   --keep      keep the output files (bench/results/out-<stamp>/)
 #   --help, --version   this text, or the version (whatever else is given)
 # Environment: BUILD_DIR (default build/release-bench), JOBS (default nproc).
@@ -45,10 +49,10 @@ declare -A PUB_TRANS=(
   [fms:1]=155 [fms:2]=3699 [fms:3]=37394 [fms:4]=237120 [fms:5]=1111482
   [fms:6]=4205670 [fms:7]=13552968 [fms:8]=38533968 [fms:9]=99075405 [fms:10]=234523289)
 # Experiments of the example (gen) and of gen-mdk.
-declare -A NUM_EXPERIMENTS=([example]=6 [mdk]=3)
+declare -A NUM_EXPERIMENTS=([example]=6 [mdk]=3 [maintenance]=2)
 
 usage() {
-  sed -n '2,27p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,31p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit "$1"
 }
 
@@ -68,7 +72,7 @@ repeat=3
 bindir=
 while [ $# -gt 0 ]; do
   case $1 in
-  --all) specs+=(kanban:1-7 fms:1-10 example:0-5 mdk:0-2) ;;
+  --all) specs+=(kanban:1-7 fms:1-10 example:0-5 mdk:0-2 maintenance:0-1) ;;
   --repeat)
     [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || {
       echo "bench/run.sh: --repeat needs a positive count" >&2
@@ -89,7 +93,7 @@ while [ $# -gt 0 ]; do
   --solve) solve=1 ;;
   --keep) keep=1 ;;
   -h | --help) usage 0 ;;
-  kanban:* | fms:* | example:* | mdk:*) specs+=("$1") ;;
+  kanban:* | fms:* | example:* | mdk:* | maintenance:*) specs+=("$1") ;;
   *)
     echo "bench/run.sh: unknown argument '$1' (expected model:N, model:A-B or an option)" >&2
     usage 1
@@ -97,7 +101,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-[ ${#specs[@]} -eq 0 ] && specs=(kanban:3-6 fms:3-8)
+[ ${#specs[@]} -eq 0 ] && specs=(kanban:3-6 fms:3-8 maintenance:0-1)
 
 # Expand model:A-B into single cases, checking that each exists.
 cases=()
@@ -147,7 +151,7 @@ else
   [ $micro -eq 1 ] && bench_flag=-DSSG_BENCH=ON
   cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF "$bench_flag" \
     >/dev/null || exit 1
-  targets=(--target gen gen-kanban gen-fms gen-mdk)
+  targets=(--target gen gen-kanban gen-fms gen-mdk gen-maintenance)
   [ $micro -eq 1 ] && targets+=(micro_bench)
   cmake --build "$BUILD_DIR" -j "$JOBS" "${targets[@]}" >/dev/null || {
     echo "bench/run.sh: build failed" >&2
@@ -189,6 +193,7 @@ case_command() {
   case $model in
   example) echo "$bindir/gen $n exp$n" ;;
   mdk) echo "$bindir/gen-mdk $n mdk$n" ;;
+  maintenance) echo "$bindir/gen-maintenance $n maintenance$n" ;;
   *) echo "$bindir/gen-$model $((n - 1)) $model$n" ;;
   esac
 }
@@ -331,7 +336,8 @@ fi
 
 if [ $solve -eq 1 ]; then
   echo "== Solver (bench/solve.sh)"
-  BUILD_DIR=$BUILD_DIR JOBS=$JOBS "$ROOT/bench/solve.sh" --repeat "$repeat" || failures=$((failures + 1))
+  BUILD_DIR=$BUILD_DIR JOBS=$JOBS "$ROOT/bench/solve.sh" --repeat "$repeat" kanban:5 mdk:2 \
+    maintenance:1 || failures=$((failures + 1))
 fi
 
 if [ $failures -ne 0 ]; then

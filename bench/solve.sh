@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Benchmark of the solver (ssg-solve) on the kanban and FMS chains.
+# Benchmark of the solver (ssg-solve) on the kanban and FMS chains, and on
+# the deterministic-delay chains of gen-mdk and gen-maintenance.
 #
 # Builds the Release configuration, generates each case's chain once with its
 # model executable, then runs ssg-solve on it R times, each as one process
@@ -7,13 +8,16 @@
 # seconds, peak memory, and the solver's own phase seconds: reading the
 # files, closed classes, steady state, transient), then per case the median
 # of each column and, for kanban N=5, the verdict against the target (at most
-# 12 s and 250 MB for both variables to --epsilon 1e-10). The load average
+# 12 s and 250 MB for both variables to --epsilon 1e-10; maintenance:1, at
+# most 30 s and 500 MB for its five variables). The load average
 # before and after each case is printed: on a shared machine other work
 # slows the runs down, so compare medians and user seconds. The rows go to
 # bench/results/solve-<stamp>.csv.
 #
 # Usage: bench/solve.sh [--repeat R] [--keep] [--method M] [--epsilon E] [CASE ...]
-#   CASE        model:N, model kanban or fms (default: kanban:5)
+#   CASE        model:N, model kanban or fms (default: kanban:5), or mdk:E,
+#               maintenance:E: experiment E of gen-mdk (K = 5, 20, 1000) or
+#               of gen-maintenance (N = 40, 170)
 #   --repeat R  runs per case (default 3)
 #   --keep      keep the generated files (bench/results/solve-out-<stamp>/)
 #   --method M, --epsilon E   passed to ssg-solve (defaults: auto, 1e-10)
@@ -26,13 +30,12 @@ BUILD_DIR=${BUILD_DIR:-$ROOT/build/release}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 RESULTS=$ROOT/bench/results
 
-# The target of the kanban N=5 case.
+# Targets: at most these seconds (median wall) and MB (peak).
 TARGET_CASE=kanban:5
-TARGET_SECONDS=12
-TARGET_MB=250
+declare -A TARGETS=([kanban:5]="12 250" [maintenance:1]="30 500")
 
 usage() {
-  sed -n '2,21p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,25p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit "$1"
 }
 
@@ -65,7 +68,7 @@ while [ $# -gt 0 ]; do
     shift
     ;;
   -h | --help) usage 0 ;;
-  kanban:* | fms:*) cases+=("$1") ;;
+  kanban:* | fms:* | mdk:* | maintenance:*) cases+=("$1") ;;
   *)
     echo "bench/solve.sh: unknown argument '$1' (expected model:N or an option)" >&2
     usage 1
@@ -79,10 +82,12 @@ if ! [[ $repeat =~ ^[1-9][0-9]*$ ]]; then
   exit 1
 fi
 for c in "${cases[@]}"; do
-  if ! [[ ${c#*:} =~ ^[1-9][0-9]*$ ]]; then
-    echo "bench/solve.sh: bad case '$c' (expected model:N with N at least 1)" >&2
-    exit 1
-  fi
+  case $c in
+  mdk:* | maintenance:*) [[ ${c#*:} =~ ^[0-9]+$ ]] && continue ;;
+  *) [[ ${c#*:} =~ ^[1-9][0-9]*$ ]] && continue ;;
+  esac
+  echo "bench/solve.sh: bad case '$c' (expected model:N with N at least 1, or mdk:E, maintenance:E)" >&2
+  exit 1
 done
 if [ ! -x /usr/bin/time ]; then
   echo "bench/solve.sh: /usr/bin/time is missing (Debian package 'time')" >&2
@@ -91,7 +96,8 @@ fi
 
 echo "== Building Release in $BUILD_DIR"
 cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF >/dev/null || exit 1
-cmake --build "$BUILD_DIR" -j "$JOBS" --target ssg-solve gen-kanban gen-fms >/dev/null || {
+cmake --build "$BUILD_DIR" -j "$JOBS" --target ssg-solve gen-kanban gen-fms gen-mdk \
+  gen-maintenance >/dev/null || {
   echo "bench/solve.sh: build failed" >&2
   exit 1
 }
@@ -122,7 +128,9 @@ for c in "${cases[@]}"; do
   dir=$outroot/$model$n
   mkdir -p "$dir"
   echo "== $model N=$n: generating"
-  if ! "$BUILD_DIR/gen-$model" -P "$dir/" -N"$model$n" -B$((n - 1)) >"$dir/gen.txt" 2>&1; then
+  experiment=$((n - 1))
+  case $model in mdk | maintenance) experiment=$n ;; esac
+  if ! "$BUILD_DIR/gen-$model" -P "$dir/" -N"$model$n" -B$experiment >"$dir/gen.txt" 2>&1; then
     echo "!!! $model N=$n: the generator failed: $(tail -2 "$dir/gen.txt" | tr '\n' ' ')" >&2
     failures=$((failures + 1))
     continue
@@ -164,8 +172,9 @@ for c in "${cases[@]}"; do
   echo "   load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "   values:"
   sed -n '2,/^$/p' "$dir/solve.txt" | sed '/^$/d; s/^/     /'
-  if [ "$c" = "$TARGET_CASE" ] && [ "$method" = auto ] && [ "$epsilon" = 1e-10 ]; then
-    verdict=$(awk -v w="$mwall" -v m="$mrss" -v ts="$TARGET_SECONDS" -v tm="$TARGET_MB" 'BEGIN {
+  if [ -n "${TARGETS[$c]:-}" ] && [ "$method" = auto ] && [ "$epsilon" = 1e-10 ]; then
+    read -r ts tm <<<"${TARGETS[$c]}"
+    verdict=$(awk -v w="$mwall" -v m="$mrss" -v ts="$ts" -v tm="$tm" 'BEGIN {
       ok = (w <= ts && m / 1024 <= tm); printf "%s (target: at most %d s and %d MB)", ok ? "within target" : "!!! OVER TARGET", ts, tm }')
     echo "   $verdict"
   fi

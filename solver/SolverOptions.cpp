@@ -282,7 +282,9 @@ Options (a value follows as the next word or after '='):
 
 Exit status: 0 all results computed and written; 1 bad command line or
 input files (the message names the file and line); 2 the chain has
-deterministic delays (needs a Markov regenerative solver); 3 an iterative
+deterministic delays and a time-dependent variable (only steady-state
+measures are computed for them; the other rows are printed) or more than
+one delay enabled in a state (the message names it); 3 an iterative
 method did not converge within its limit (its residual is printed; the other
 rows are still printed); 4 the table is complete but the plot could not be
 drawn; 5 the table is complete but the database could not be written. With

@@ -10,6 +10,7 @@
 
 #include "solver/io/ChainFiles.h"
 #include "solver/ChainQueries.h"
+#include "solver/DelaySolve.h"
 #include "solver/numeric/ChainSolver.h"
 #include "solver/results/Plotter.h"
 #include "solver/Progress.h"
@@ -78,6 +79,16 @@ int main(int argc, char** argv) {
       progress.finish();
       std::cerr << "ssg-solve: " << error.what() << std::endl;
       return error.exitStatus();
+    } catch (const std::bad_alloc&) {
+      progress.finish();
+      std::cerr << "ssg-solve: out of memory" << std::endl;
+      return 1;
+    }
+  }
+
+  if (DelaySolve::Wanted(options)) {
+    try {
+      return DelaySolve::Run(options, progress, started);
     } catch (const std::bad_alloc&) {
       progress.finish();
       std::cerr << "ssg-solve: out of memory" << std::endl;

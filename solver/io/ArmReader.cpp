@@ -8,6 +8,7 @@
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
 #include "solver/io/BlockReader.h"
+#include "solver/io/DelayFirings.h"
 
 namespace {
 
@@ -100,6 +101,8 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
   // a line): a count on line 2 that the file cannot hold reserves no more
   // than the file could need, and the file then ends early (an InputError).
   matrix.begin(n, in.fileSize() / 19 + 16, in.fileSize() / 4 + 1);
+  if (Firings != nullptr)
+    Firings->begin(n);
   Entries = SelfLoops = 0;
   RateTextCache cache;
   if (Kept != nullptr) {
@@ -123,6 +126,8 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
     matrix.startRow();
     if (Kept != nullptr)
       Kept->SelfLoopRate.push_back(0.0);
+    if (Firings != nullptr)
+      Firings->startRow();
     for (;;) {
       if (!in.nextLine(line))
         in.failAtLine(in.lineNumber() + 1, "the file ends inside the record of state " +
@@ -145,7 +150,7 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
         if (!std::isfinite(rate))
           in.fail("rate " + BlockReader::Quote(line) + " of the transition " + Text(number) +
                   " -> " + Text(target) + " is not finite");
-        if (rate < 0)
+        if (rate < 0 && Firings == nullptr)
           throw SolverError(
               SolverError::Unsupported,
               Name + ":" + Text(in.lineNumber()) + ": negative entry " + std::string(line) +
@@ -157,6 +162,10 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
       Entries++;
       if (Kept != nullptr)
         Kept->Target.push_back(static_cast<std::uint32_t>(target - 1));
+      if (rate < 0) {
+        Firings->add(static_cast<std::uint32_t>(target - 1), -rate);
+        continue;
+      }
       if (target == number) {
         SelfLoops++;
         if (Kept != nullptr)
@@ -177,4 +186,6 @@ void ArmReader::read(RateMatrix& matrix, Progress& progress) {
     in.fail("unexpected text after the record of the last state (" + Text(n) +
             "): " + BlockReader::Quote(line));
   matrix.finish();
+  if (Firings != nullptr)
+    Firings->finish();
 }

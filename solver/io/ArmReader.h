@@ -7,6 +7,7 @@
 
 #include "solver/numeric/RateMatrix.h"
 
+class DelayFirings;
 class Progress;
 
 // Reader of a transition-rate file (.arm) into a RateMatrix.
@@ -24,7 +25,8 @@ class Progress;
 // Checks, each an error naming the file and line: a record out of order, a
 // target out of range, a rate that is not a number, infinite or NaN (exit
 // status 1); a negative rate, which marks a deterministic delay (exit
-// status 2); a file that ends early or has extra text (1). A rate of 0 and a
+// status 2, unless keepFirings() was given somewhere to put it); a file that
+// ends early or has extra text (1). A rate of 0 and a
 // transition of a state to itself are accepted and not stored.
 //
 // Speed: the file is read in 4 MiB blocks; a rate text seen before is looked
@@ -53,6 +55,9 @@ public:
 
   // Reads the whole file; the matrix is rebuilt from scratch.
   void read(RateMatrix& matrix, Progress& progress);
+  // Negative entries (deterministic firings, self-loops included) go to
+  // `firings` (rebuilt by read()) instead of being refused.
+  void keepFirings(DelayFirings* firings) { Firings = firings; }
 
   const std::string& fileName() const { return Name; }
   // Line 1 of the file.
@@ -67,6 +72,7 @@ private:
   std::uint64_t Entries = 0;
   std::uint64_t SelfLoops = 0;
   EntryList* Kept = nullptr;
+  DelayFirings* Firings = nullptr;
 };
 
 #endif

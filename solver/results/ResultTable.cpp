@@ -73,7 +73,9 @@ void ResultTable::PrintTable(std::ostream& out, const ChainSolver::Result& resul
       << std::setw(int(timeWidth) + 2) << "time"
       << "value" << '\n';
   for (const ChainSolver::Row& row : result.Rows) {
-    std::string value = row.Valid ? Value(row.Value) : "not converged";
+    std::string value = row.Valid                           ? Value(row.Value)
+                        : row.Note.rfind("refused", 0) == 0 ? "refused"
+                                                            : "not converged";
     out << std::left << std::setw(int(nameWidth) + 2) << row.Variable << std::setw(24)
         << ChainSolver::TypeName(row) << std::setw(int(timeWidth) + 2) << TimeText(row);
     if (row.Note.empty())

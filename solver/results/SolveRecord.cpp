@@ -89,7 +89,9 @@ long long SolveRecord::Store(const std::string& databaseFile, std::string& warni
       if (steady)
         residual = info.Residual;
       add(row.Variable, row.Type, ChainSolver::TypeName(row), row.Start, row.Stop, v,
-          steady ? (info.Methods.empty() ? "none needed" : info.Methods) : "uniformization",
+          steady      ? (info.Methods.empty() ? "none needed" : info.Methods)
+          : row.Valid ? "uniformization"
+                      : "",
           residual, row.Note);
     }
   } else {

@@ -6,9 +6,9 @@
 
 #include <cmath>
 
+#include "tests/database/ResultsQuery.h"
 #include "tests/driver/Subprocess.h"
 #include "tests/solver/SolverTestFiles.h"
-#include "tests/database/ResultsQuery.h"
 
 namespace {
 
@@ -87,10 +87,12 @@ TEST(SolveRecordTest, RefusedAndFailedSolvesAreStoredWithTheirReasons) {
   RunResult gen = RunProgram(std::string(SSG_BINARY_DIR) + "/gen-mdk",
                              {"-P" + dir.path, "-Nmdk0", "-B0", "-s", db});
   ASSERT_EQ(gen.status, 0) << gen.err;
+  // State 2 listed twice: two concurrent deterministic activities.
+  WriteWhole(dir.path + "mdk0.det", "1\n1.0000000000e+00\n2\n2\n0\n");
   RunResult refused = RunProgram(Solver(), {dir.path + "mdk0", "--db", db, "-q"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(QueryOne(db, "SELECT run_id || ',' || status || ',' || (message LIKE '%mdk0.det: "
-                         "the model has deterministic delays%') || ',' || coalesce(states, "
+                         "state 2 is listed twice%') || ',' || coalesce(states, "
                          "'none') FROM solves"),
             "1,refused,1,none");
   // Each variable is there, without a number.
@@ -106,6 +108,36 @@ TEST(SolveRecordTest, RefusedAndFailedSolvesAreStoredWithTheirReasons) {
                          "|| ',' || coalesce(run_id, 'none') FROM solves WHERE id = 2"),
             "failed,1,none");
   EXPECT_EQ(QueryOne(db, "SELECT count(*) FROM solve_values WHERE solve_id = 2"), "0");
+}
+
+// A chain with a deterministic delay and a time-dependent variable: the
+// steady-state value is stored, the time-dependent rows without a value and
+// with the reason, and the solve as refused.
+TEST(SolveRecordTest, DeterministicChainStoresItsSteadyValuesAndRefusedRows) {
+  SolverScratch dir;
+  TestChain chain;
+  chain.States = 2;
+  chain.add(1, 2, 1.0);
+  chain.add(2, 1, -1);
+  chain.Variables = {TestVariable{"Up", 3, {{0, 1}}, {1, 0}, {}},
+                     TestVariable{"UpAt", 0, {{2, 2}}, {1, 0}, {}}};
+  const std::string prefix = WriteChain(dir, "det", chain);
+  WriteWhole(prefix + ".det", "1\n2.0000000000e+00\n2\n0\n");
+  const std::string db = dir.path + "r.db";
+  RunResult run = RunProgram(Solver(), {prefix, "--db", db, "-q"});
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_EQ(QueryOne(db, "SELECT status || ',' || (message LIKE '%only steady-state measures are "
+                         "computed%') FROM solves"),
+            "refused,1");
+  const std::vector<std::string> rows =
+      Query(db, "SELECT variable, coalesce(value, 'NULL'), coalesce(method, 'NULL'), note FROM "
+                "solve_values ORDER BY position");
+  ASSERT_EQ(rows.size(), 2u);
+  // Up 1 time unit on average, then 2 in the delay's state: 1/3.
+  EXPECT_EQ(rows[0].substr(0, 3), "Up|");
+  EXPECT_NEAR(Number(rows[0].substr(3, rows[0].find('|', 3) - 3)), 1.0 / 3, 1e-12);
+  EXPECT_EQ(rows[1], "UpAt|NULL|NULL|refused: only steady-state measures are computed for chains "
+                     "with deterministic delays");
 }
 
 TEST(SolveRecordTest, UnwritableDatabaseExitsFiveAfterTheWholeTable) {
