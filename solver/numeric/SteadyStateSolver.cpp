@@ -54,7 +54,7 @@ Method AutoMethod(const LinearSystem& system, std::string& why) {
           std::to_string(SteadyStateSolver::DirectLimit) + " are eliminated)";
     return Method::Direct;
   }
-  const double spread = RateSpread(system);
+  const double spread = size <= SteadyStateSolver::DirectMaximum ? RateSpread(system) : 0.0;
   if (size <= SteadyStateSolver::DirectMaximum && spread >= SteadyStateSolver::StiffSpread) {
     why = "direct (GTH elimination), " + std::to_string(size) + " states, rates spread over " +
           Short(spread) + " (stiff: an iteration converges too slowly to be trusted)";

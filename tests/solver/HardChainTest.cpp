@@ -204,7 +204,7 @@ NearlyDecomposable TwoGroups(int m, double toB, double toA) {
   NearlyDecomposable ncd;
   // Order along the line: A_{m-1} ... A_0 B_0 ... B_{m-1}; state numbers:
   // A_i is i + 1, B_i is m + i + 1.
-  std::vector<double> weight(2 * m);
+  std::vector<double> weight(2 * std::size_t(m));
   double w = 1;
   weight[0] = w; // A_0
   for (int i = 1; i < m; i++)
@@ -229,7 +229,7 @@ NearlyDecomposable TwoGroups(int m, double toB, double toA) {
   }
   ncd.Chain.add(1, m + 1, toB);
   ncd.Chain.add(m + 1, 1, toA);
-  std::vector<double> inA(2 * m, 0.0), firstB(2 * m, 0.0);
+  std::vector<double> inA(2 * std::size_t(m), 0.0), firstB(2 * std::size_t(m), 0.0);
   for (int i = 0; i < m; i++)
     inA[i] = 1;
   firstB[m] = 1;
@@ -250,7 +250,7 @@ TEST(HardChainTest, NearlyDecomposableChainsAreRightOrRefused) {
       NearlyDecomposable ncd = TwoGroups(m, coupling, 3 * coupling);
       const std::string prefix = WriteChain(dir, "ncd", ncd.Chain);
       for (Method method : AllMethods) {
-        if (method == Method::Direct && std::size_t(2 * m) > SteadyStateSolver::DirectMaximum)
+        if (method == Method::Direct && 2 * std::size_t(m) > SteadyStateSolver::DirectMaximum)
           continue;
         SCOPED_TRACE(SolverOptions::MethodName(method));
         SolverOptions options = MethodOptions(method, 1e-10);
