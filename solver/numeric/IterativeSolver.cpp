@@ -271,7 +271,10 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
         // residual() recomputes the inflow from scratch: no drift.
         if (relaxation.blockEnd(x, system.residual(x, work))) {
           system.inflow(x, work);
-          continue; // the block was undone: its last change means nothing
+          // The block was undone: its changes mean nothing, and the
+          // contraction is measured afresh.
+          changes.fill(std::numeric_limits<double>::infinity());
+          continue;
         }
       } else if (change <= epsilon) {
         if (system.closed())
