@@ -96,7 +96,9 @@ void ResultTable::PrintSummary(std::ostream& out, const ChainFiles& files,
     out << "steady state" << (s.SteadyStateForDetectionOnly ? " (to end the transient pass)" : "")
         << ": method " << (s.Methods.empty() ? "none needed" : s.Methods) << ", iterations "
         << s.Iterations << ", residual " << Sci(s.Residual);
-    if (!s.SteadyStateConverged && s.SteadyStateForDetectionOnly)
+    if (!s.SteadyStateConverged && s.SteadyStateForDetectionOnly && s.Transient.Detected)
+      out << "; not converged (" << s.Failure << "), so the detection used auto's solution";
+    else if (!s.SteadyStateConverged && s.SteadyStateForDetectionOnly)
       out << "; not used, the pass ran to its end (" << s.Failure << ")";
     else if (!s.SteadyStateConverged)
       out << ", NOT CONVERGED: " << s.Failure;

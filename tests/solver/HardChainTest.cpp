@@ -412,6 +412,9 @@ TEST(HardChainTest, AbsorbingChainStopsEarlyWhateverTheMethod) {
     ASSERT_TRUE(result.complete()) << result.Info.Failure;
     EXPECT_TRUE(result.Info.Transient.Detected);
     EXPECT_LT(result.Info.Transient.Steps, result.Info.Transient.Needed / 4);
+    const std::string summary = SummaryOf(result, prefix);
+    EXPECT_EQ(summary.find("NOT CONVERGED"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("ran to its end"), std::string::npos) << summary;
     EXPECT_NEAR(RowOf(result, "Won", 1e6).Value, exact, 1e-10);
   }
 }
