@@ -156,14 +156,15 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     }
   }
   const bool needTransient = !requests.list().empty();
-  if (needTransient && !needSteady &&
-      Uniformization::StepsNeeded(matrix, requests.list(), options.Epsilon) >= DetectAfter) {
+  const bool detect = needTransient && Uniformization::StepsNeeded(matrix, requests.list(),
+                                                                   options.Epsilon) >= DetectAfter;
+  if (detect && !needSteady) {
     needSteady = true;
     info.SteadyStateForDetectionOnly = true;
   }
 
   // The long-run distribution.
-  SteadyStateSolver::Result steady;
+  SteadyStateSolver::Result steady, detection;
   BottomComponents classes;
   if (needSteady) {
     auto started = Clock::now();
@@ -173,7 +174,25 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     info.TransientStates = classes.transientCount();
     info.ClassSeconds = Since(started);
     started = Clock::now();
-    steady = SteadyStateSolver::Solve(matrix, classes, options, progress);
+    // The detection spends the limit's error twice out of epsilon / 2: an
+    // iteration is asked for epsilon / 8 when the limit serves it (and for
+    // epsilon, for the rows, if that fails).
+    SolverOptions tighter = options;
+    if (detect)
+      tighter.Epsilon = options.Epsilon / 8;
+    steady = SteadyStateSolver::Solve(matrix, classes, tighter, progress);
+    if (detect && !steady.Converged && options.SolveMethod != SolverOptions::Method::Auto) {
+      // The detection must not depend on the method chosen for the rows:
+      // when that method cannot give the limit, auto's choice gives it.
+      SolverOptions automatic = tighter;
+      automatic.SolveMethod = SolverOptions::Method::Auto;
+      detection = SteadyStateSolver::Solve(matrix, classes, automatic, progress);
+      if (detection.Converged)
+        info.Choices =
+            "the detection of the steady state in the transient pass: " + detection.Choices;
+    }
+    if (detect && !steady.Converged && !info.SteadyStateForDetectionOnly)
+      steady = SteadyStateSolver::Solve(matrix, classes, options, progress);
     info.SteadySeconds = Since(started);
     info.SteadyStateSolved = true;
     info.SteadyStateConverged = steady.Converged;
@@ -181,6 +200,9 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
     info.Iterations = steady.Iterations;
     info.Residual = steady.Residual;
     info.Failure = steady.Failure;
+    if (!steady.Choices.empty())
+      info.Choices = steady.Choices + (info.Choices.empty() ? "" : "; " + info.Choices);
+    info.ErrorEstimate = steady.ErrorEstimate;
   }
 
   // The transient pass, for every reward at once.
@@ -191,10 +213,12 @@ ChainSolver::Result ChainSolver::Solve(const RateMatrix& matrix,
   std::vector<std::vector<double>> transient;
   if (needTransient) {
     auto started = Clock::now();
+    const SteadyStateSolver::Result& source = steady.Converged ? steady : detection;
     const double* limit =
-        steady.Converged && !steady.Distribution.empty() ? steady.Distribution.data() : nullptr;
+        source.Converged && !source.Distribution.empty() ? source.Distribution.data() : nullptr;
+    // A relative error e of every entry is a 1-norm error of e at most.
     transient = Uniformization::Run(matrix, rewards, requests.list(), options.Epsilon, limit,
-                                    progress, info.Transient);
+                                    progress, info.Transient, source.ErrorEstimate);
     info.TransientSeconds = Since(started);
     info.TransientSolved = true;
   }

@@ -94,6 +94,8 @@ public:
     std::uint64_t Iterations = 0;
     double Residual = 0;
     std::string Failure;
+    std::string Choices;      // auto: the method of each system, and why
+    double ErrorEstimate = 0; // largest estimated relative error (0: eliminated exactly)
     bool TransientSolved = false;
     Uniformization::Report Transient;
     std::uint64_t ImpulseSteps = 0; // of the instant-of-time impulse pass

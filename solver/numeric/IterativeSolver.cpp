@@ -1,5 +1,6 @@
 #include "solver/numeric/IterativeSolver.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -80,6 +81,36 @@ void Normalise(const LinearSystem& system, double* x) {
   // then tends to a negative multiple of the solution, which this undoes.
   if (sum != 0 && std::isfinite(sum))
     system.forEachState([&](std::uint32_t j) { x[j] /= sum; });
+}
+
+// The contraction rate is measured over this many sweeps.
+constexpr std::size_t Window = 16;
+
+// report.ErrorEstimate from the change of the last sweep and that of Window
+// sweeps before: rho = (change / older)^(1 / Window), and the remaining
+// error of a geometric sequence, change rho / (1 - rho).
+void Estimate(LinearSystem::Report& report, double change, double older) {
+  if (change == 0.0) {
+    report.Contraction = 0;
+    report.ErrorEstimate = 0;
+    return;
+  }
+  if (!std::isfinite(older) || !(older > 0)) {
+    report.Contraction = 1;
+    report.ErrorEstimate = std::numeric_limits<double>::infinity();
+    return;
+  }
+  const double rho = std::pow(change / older, 1.0 / double(Window));
+  report.Contraction = rho;
+  report.ErrorEstimate =
+      rho < 1 ? change * rho / (1 - rho) : std::numeric_limits<double>::infinity();
+}
+
+std::string Fixed(double v) {
+  std::ostringstream s;
+  s.precision(v > 0.999 ? 9 : 3);
+  s << v;
+  return s.str();
 }
 
 std::string Sci(double v) {
@@ -212,6 +243,9 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
   const double start = system.closed() ? 1.0 / double(system.size()) : 0.0;
   system.forEachState([&](std::uint32_t j) { x[j] = start; });
   system.inflow(x, work);
+  // The changes of the last Window + 1 sweeps, for the contraction rate.
+  std::array<double, Window + 1> changes{};
+  changes.fill(std::numeric_limits<double>::infinity());
 
   for (std::uint64_t it = 1; it <= options.MaxIterations; it++) {
     const double omega = relaxation.omega();
@@ -237,7 +271,10 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
         // residual() recomputes the inflow from scratch: no drift.
         if (relaxation.blockEnd(x, system.residual(x, work))) {
           system.inflow(x, work);
-          continue; // the block was undone: its last change means nothing
+          // The block was undone: its changes mean nothing, and the
+          // contraction is measured afresh.
+          changes.fill(std::numeric_limits<double>::infinity());
+          continue;
         }
       } else if (change <= epsilon) {
         if (system.closed())
@@ -248,9 +285,11 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
     report.Iterations = it;
     if (!std::isfinite(change) && !adaptive) // overflow: the iteration diverges
       break;
+    changes[it % (Window + 1)] = change;
     if (change <= epsilon) {
+      Estimate(report, change, changes[(it + 1) % (Window + 1)]);
       report.Residual = system.residual(x, work);
-      if (report.Residual <= tolerance) {
+      if (report.Residual <= tolerance && report.ErrorEstimate <= epsilon) {
         system.clampNegative(x);
         report.Converged = true;
         report.Method = methodName();
@@ -263,7 +302,18 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
   }
   if (system.closed())
     Normalise(system, x);
+  const std::uint64_t done = report.Iterations;
+  Estimate(report, changes[done % (Window + 1)], changes[(done + 1) % (Window + 1)]);
   report.Residual = system.residual(x, work);
   report.Method = methodName();
   return report;
+}
+
+std::string IterativeSolver::EstimateText(const LinearSystem::Report& report) {
+  if (!(report.Contraction > 0) || report.Iterations == 0)
+    return "";
+  if (!(report.Contraction < 1))
+    return "; not contracting";
+  return "; contraction " + Fixed(report.Contraction) + " per sweep, estimated error " +
+         Sci(report.ErrorEstimate);
 }

@@ -33,6 +33,13 @@ public:
     std::uint64_t Iterations = 0; // sweeps (0 for a direct solve)
     double Residual = 0;          // of the solution returned
     bool Converged = false;
+    // Estimated largest relative error of an entry of the solution. An
+    // iteration: the last sweep's largest relative change times
+    // rho / (1 - rho), rho the contraction per sweep measured over the last
+    // 16 sweeps (infinite while it cannot be measured or is not below 1).
+    // An elimination: 0 (rounding only).
+    double ErrorEstimate = 0;
+    double Contraction = 0; // rho of an iteration
   };
 
   // `states`: increasing, or nullptr for 0 .. count-1.

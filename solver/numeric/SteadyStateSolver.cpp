@@ -1,13 +1,16 @@
 #include "solver/numeric/SteadyStateSolver.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <sstream>
 
+#include "solver/Progress.h"
+#include "solver/SolverError.h"
 #include "solver/numeric/DirectSolver.h"
 #include "solver/numeric/IterativeSolver.h"
-#include "solver/Progress.h"
 #include "solver/numeric/RateMatrix.h"
-#include "solver/SolverError.h"
 
 namespace {
 
@@ -20,32 +23,95 @@ std::string Sci(double v) {
   return s.str();
 }
 
-// Solves one system with the method the options choose for its size.
+std::string Short(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2g", v);
+  return text;
+}
+
+// max rate / min rate over the transitions of a system's states (1 when it
+// has none): how stiff the system is.
+double RateSpread(const LinearSystem& system) {
+  const RateMatrix& matrix = system.matrix();
+  double lowest = std::numeric_limits<double>::infinity(), highest = 0;
+  matrix.rates().visit([&](auto rate) {
+    system.forEachState([&](std::uint32_t j) {
+      for (std::uint64_t e = matrix.rowBegin(j); e < matrix.rowEnd(j); e++) {
+        const double r = rate(e);
+        lowest = std::min(lowest, r);
+        highest = std::max(highest, r);
+      }
+    });
+  });
+  return highest > 0 ? highest / lowest : 1.0;
+}
+
+// Which method `auto` takes for a system, and why (for the summary).
+Method AutoMethod(const LinearSystem& system, std::string& why) {
+  const std::size_t size = system.size();
+  if (size <= SteadyStateSolver::DirectLimit) {
+    why = "direct (GTH elimination), " + std::to_string(size) + " states (up to " +
+          std::to_string(SteadyStateSolver::DirectLimit) + " are eliminated)";
+    return Method::Direct;
+  }
+  const double spread = size <= SteadyStateSolver::DirectMaximum ? RateSpread(system) : 0.0;
+  if (size <= SteadyStateSolver::DirectMaximum && spread >= SteadyStateSolver::StiffSpread) {
+    why = "direct (GTH elimination), " + std::to_string(size) + " states, rates spread over " +
+          Short(spread) + " (stiff: an iteration converges too slowly to be trusted)";
+    return Method::Direct;
+  }
+  why = "iteration, " + std::to_string(size) + " states" +
+        (size <= SteadyStateSolver::DirectMaximum
+             ? ", rates spread over " + Short(spread) + " only (not stiff)"
+             : " (more than " + std::to_string(SteadyStateSolver::DirectMaximum) +
+                   " are not eliminated)");
+  return Method::Auto;
+}
+
+// Solves one system with the method the options choose for it.
 LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions& options,
                                  double* x, double* work, Progress& progress,
-                                 const std::string& label, std::string& failure) {
+                                 const std::string& label, std::string& failure,
+                                 std::string& choice) {
   Method method = options.SolveMethod;
-  if (method == Method::Auto && system.size() <= SteadyStateSolver::DirectLimit)
-    method = Method::Direct;
+  if (method == Method::Auto) {
+    std::string why;
+    method = AutoMethod(system, why);
+    choice = label + ": " + why;
+  }
   if (method == Method::Direct) {
     if (system.size() > SteadyStateSolver::DirectMaximum)
       throw SolverError(SolverError::InputError,
                         "--method direct: " + label + " has " + std::to_string(system.size()) +
-                            " states; the sparse LU factors of such chains fill in until they "
-                            "take hours and gigabytes, so the direct method is limited to " +
+                            " states; the exact elimination keeps a dense array of 8 bytes per "
+                            "pair of states, so it is limited to " +
                             std::to_string(SteadyStateSolver::DirectMaximum) +
                             " states (use --method auto, gs or sor)");
+    if (progress.due())
+      progress.show(label + ": eliminating " + std::to_string(system.size()) + " states");
     std::string why;
     LinearSystem::Report report = DirectSolver::Solve(system, options.Epsilon, x, work, why);
-    if (report.Converged || options.SolveMethod == Method::Direct) {
-      if (!report.Converged)
-        failure = label + ": " + why + " (residual " + Sci(report.Residual) + ")";
-      return report;
-    }
-    method = Method::Auto;
+    if (!report.Converged)
+      failure = label + ": " + why;
+    return report;
   }
   LinearSystem::Report report =
       IterativeSolver::Solve(system, method, options, x, work, progress, label);
+  if (!report.Converged && options.SolveMethod == Method::Auto &&
+      system.size() <= SteadyStateSolver::DirectMaximum) {
+    // The iteration could not establish its accuracy (a nearly
+    // decomposable chain whose rates look ordinary): eliminate instead.
+    std::string why;
+    choice += "; the iteration did not converge (" + report.Method + ", " +
+              std::to_string(report.Iterations) + " sweeps" +
+              IterativeSolver::EstimateText(report) + "), so direct (GTH elimination)";
+    const std::uint64_t sweeps = report.Iterations;
+    report = DirectSolver::Solve(system, options.Epsilon, x, work, why);
+    report.Iterations = sweeps;
+    if (!report.Converged)
+      failure = label + ": " + why;
+    return report;
+  }
   if (!report.Converged) {
     if (!std::isfinite(report.Residual))
       failure = label + ": " + report.Method + " diverged after " +
@@ -55,7 +121,7 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
     else
       failure = label + ": " + report.Method + " did not converge within " +
                 std::to_string(options.MaxIterations) + " iterations (residual " +
-                Sci(report.Residual) + ")";
+                Sci(report.Residual) + IterativeSolver::EstimateText(report) + ")";
   }
   return report;
 }
@@ -63,6 +129,8 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
 void Note(SteadyStateSolver::Result& result, const LinearSystem::Report& report,
           const std::string& failure) {
   result.Iterations += report.Iterations;
+  if (!(report.ErrorEstimate <= result.ErrorEstimate))
+    result.ErrorEstimate = report.ErrorEstimate;
   if (!(report.Residual <= result.Residual)) // a NaN or infinite residual too
     result.Residual = report.Residual;
   if (result.Methods.find(report.Method) == std::string::npos)
@@ -72,6 +140,46 @@ void Note(SteadyStateSolver::Result& result, const LinearSystem::Report& report,
     if (result.Failure.empty())
       result.Failure = failure;
   }
+}
+
+void Choose(SteadyStateSolver::Result& result, const std::string& choice) {
+  if (choice.empty())
+    return;
+  result.Choices += (result.Choices.empty() ? "" : "; ") + choice;
+}
+
+// The closed classes reachable from state 1, by a search over the
+// transient states (O(states + transitions) at most).
+std::vector<std::uint32_t> ReachableClasses(const RateMatrix& matrix,
+                                            const BottomComponents& classes) {
+  std::vector<std::uint32_t> reached;
+  if (matrix.states() == 0)
+    return reached;
+  if (classes.classOf(0) != BottomComponents::Transient) {
+    reached.push_back(classes.classOf(0));
+    return reached;
+  }
+  std::vector<bool> seen(matrix.states(), false), classSeen(classes.classes(), false);
+  std::vector<std::uint32_t> stack{0};
+  seen[0] = true;
+  while (!stack.empty()) {
+    const std::uint32_t i = stack.back();
+    stack.pop_back();
+    for (std::uint64_t e = matrix.rowBegin(i); e < matrix.rowEnd(i); e++) {
+      const std::uint32_t k = matrix.column(e);
+      const std::uint32_t c = classes.classOf(k);
+      if (c != BottomComponents::Transient) {
+        if (!classSeen[c]) {
+          classSeen[c] = true;
+          reached.push_back(c);
+        }
+      } else if (!seen[k]) {
+        seen[k] = true;
+        stack.push_back(k);
+      }
+    }
+  }
+  return reached;
 }
 
 } // namespace
@@ -91,13 +199,20 @@ SteadyStateSolver::Result SteadyStateSolver::Solve(const RateMatrix& matrix,
 
   // Where the chain ends from state 1.
   const std::uint32_t first = classes.classOf(0);
+  const std::vector<std::uint32_t> reached = ReachableClasses(matrix, classes);
   if (first != BottomComponents::Transient) {
     result.Classes[first].Probability = 1.0;
+  } else if (reached.size() == 1) {
+    // One closed class reachable: the chain ends in it with probability 1.
+    result.Classes[reached[0]].Probability = 1.0;
+    result.Absorption.Method = "one closed class reachable";
+    result.Absorption.Converged = true;
   } else {
-    std::string failure;
+    std::string failure, choice;
     LinearSystem system = LinearSystem::Transient(matrix, classes, 0);
-    result.Absorption =
-        SolveSystem(system, options, x, work.data(), progress, "absorption from state 1", failure);
+    result.Absorption = SolveSystem(system, options, x, work.data(), progress,
+                                    "absorption from state 1", failure, choice);
+    Choose(result, choice);
     Note(result, result.Absorption, failure);
     double total = 0;
     const std::uint32_t* column = matrix.columns();
@@ -135,9 +250,10 @@ SteadyStateSolver::Result SteadyStateSolver::Solve(const RateMatrix& matrix,
       cls.Solution.Converged = true;
       continue;
     }
-    std::string failure;
+    std::string failure, choice;
     cls.Solution = SolveSystem(system, options, x, work.data(), progress,
-                               "closed class " + std::to_string(c + 1), failure);
+                               "closed class " + std::to_string(c + 1), failure, choice);
+    Choose(result, choice);
     Note(result, cls.Solution, failure);
     system.forEachState([&](std::uint32_t j) { x[j] *= cls.Probability; });
   }

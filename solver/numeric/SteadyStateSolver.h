@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "solver/numeric/BottomComponents.h"
-#include "solver/numeric/LinearSystem.h"
 #include "solver/SolverOptions.h"
+#include "solver/numeric/BottomComponents.h"
+#include "solver/numeric/GthSolver.h"
+#include "solver/numeric/LinearSystem.h"
 
 class Progress;
 class RateMatrix;
@@ -17,36 +18,46 @@ class RateMatrix;
 //
 // Method:
 // 1. Closed classes: BottomComponents.
-// 2. Absorption: if state 1 is transient, solve the transient part's
-//    balance system with a unit source at state 1 (LinearSystem::Transient):
-//    x_j is the expected time spent in j; the probability of ending in
-//    closed class C is a_C = sum_{i transient} x_i sum_{j in C} q_ij (the
-//    a_C are then scaled to sum 1; before that their sum is a check). If
-//    state 1 is in a closed class, that class has probability 1.
+// 2. Absorption: if state 1 is transient and can reach only one closed
+//    class (a search over the transient states), the chain ends there with
+//    probability 1 and nothing is solved. Otherwise solve the transient
+//    part's balance system with a unit source at state 1
+//    (LinearSystem::Transient): x_j is the expected time spent in j; the
+//    probability of ending in closed class C is
+//    a_C = sum_{i transient} x_i sum_{j in C} q_ij (the a_C are then scaled
+//    to sum 1; before that their sum is a check). If state 1 is in a closed
+//    class, that class has probability 1.
 // 3. Each closed class with a_C > 0 gets its stationary distribution pi_C
 //    (LinearSystem::Closed; a single state has pi = 1).
 // 4. pi = sum_C a_C pi_C; transient states have 0. A long-run average
 //    reward is pi . r.
 //
 // Method per system (--method): gs, sor, jacobi (IterativeSolver) or direct
-// (DirectSolver) for every system; auto uses direct for systems of up to
-// DirectLimit states and the iteration's adaptive relaxation above (a failed
-// direct solve falls back to the iteration). Measured on this machine, the
-// sparse LU's fill-in grows so fast on these chains that it loses to the
-// iteration well before 5000 states (kanban N=2, 4600 states: 1.8 s against
-// 0.01 s; FMS N=3, 6520 states: 10 s and 195 MB against 0.03 s), while up
-// to 1000 states it takes milliseconds and gives residuals near 1e-16. A
-// system that does not converge leaves Converged false with its residual;
+// (DirectSolver: GTH elimination, up to DirectMaximum states) for every
+// system. auto chooses per system, and says why in Result::Choices:
+// - up to DirectLimit states: GTH (exact to a few roundings per entry, even
+//   for probabilities of 1e-100; measured: 1000 states take 0.1 s at most,
+//   and about 5 ms on the banded chains of typical models);
+// - up to DirectMaximum states when the rates of the system spread over
+//   StiffSpread or more (failure rates of 1e-6 beside repair rates of 1,
+//   nearly decomposable groups): GTH, since the iteration converges too
+//   slowly there for its stopping rule to establish the accuracy;
+// - otherwise the iteration with adaptive relaxation.
+// A system that does not converge leaves Converged false with its residual;
 // the distribution is then not to be used for values.
 //
 // Memory: the distribution (8 bytes per state) and, while solving, one work
-// vector of 8 bytes per state; a direct solve adds its factors.
+// vector of 8 bytes per state; GTH adds 8 bytes per pair of states of the
+// system it eliminates.
 class SteadyStateSolver {
 public:
   static constexpr std::size_t DirectLimit = 1000;
-  // --method direct refuses larger systems (SolverError InputError): kanban
-  // N=3 (58400 states) was still factorising after 9 minutes and 2.5 GB.
-  static constexpr std::size_t DirectMaximum = 20000;
+  // --method direct refuses larger systems (SolverError InputError): the
+  // dense array of 4096 states takes 128 MB.
+  static constexpr std::size_t DirectMaximum = GthSolver::Maximum;
+  // Largest over smallest rate from which auto takes a system of up to
+  // DirectMaximum states to be stiff.
+  static constexpr double StiffSpread = 1e6;
 
   struct ClassResult {
     std::size_t States = 0;
@@ -62,6 +73,10 @@ public:
     std::uint64_t Iterations = 0; // sweeps of all systems
     std::string Methods;          // methods used, e.g. "direct" or "direct, gs"
     std::string Failure;          // which system did not converge, and why
+    std::string Choices;          // auto: the method of each system, and why
+    // Largest estimated relative error of an entry (0 when every system was
+    // eliminated: rounding only; LinearSystem::Report::ErrorEstimate).
+    double ErrorEstimate = 0;
   };
 
   static Result Solve(const RateMatrix& matrix, const BottomComponents& classes,

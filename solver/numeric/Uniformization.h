@@ -53,14 +53,16 @@ public:
     std::uint64_t Steps = 0;  // vector-matrix products done
     std::uint64_t Needed = 0; // largest right truncation point
     bool Detected = false;    // stopped early at steady state
+    bool Extended = false;    // the steps were done in long double
   };
 
-  // values[request][reward]. `limit`: the limiting distribution or nullptr.
+  // values[request][reward]. `limit`: the limiting distribution or nullptr;
+  // `limitError`: a bound on its 1-norm error (0 for an elimination).
   static std::vector<std::vector<double>> Run(const RateMatrix& matrix,
                                               const std::vector<const CompactColumn*>& rewards,
                                               const std::vector<Request>& requests, double epsilon,
                                               const double* limit, Progress& progress,
-                                              Report& report);
+                                              Report& report, double limitError = 0);
 
   // The largest right truncation point Run would need (to decide whether a
   // limiting distribution is worth computing).

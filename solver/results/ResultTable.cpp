@@ -102,13 +102,26 @@ void ResultTable::PrintSummary(std::ostream& out, const ChainFiles& files,
     out << "steady state" << (s.SteadyStateForDetectionOnly ? " (to end the transient pass)" : "")
         << ": method " << (s.Methods.empty() ? "none needed" : s.Methods) << ", iterations "
         << s.Iterations << ", residual " << Sci(s.Residual);
-    if (!s.SteadyStateConverged)
+    if (!s.SteadyStateConverged && s.SteadyStateForDetectionOnly && s.Transient.Detected)
+      out << "; not converged (" << s.Failure << "), so the detection used auto's solution";
+    else if (!s.SteadyStateConverged && s.SteadyStateForDetectionOnly)
+      out << "; not used, the pass ran to its end (" << s.Failure << ")";
+    else if (!s.SteadyStateConverged)
       out << ", NOT CONVERGED: " << s.Failure;
+    else if (s.Methods == "direct")
+      out << ", exact elimination (each probability to a few roundings)";
+    else if (!s.Methods.empty())
+      out << ", estimated relative error " << Sci(s.ErrorEstimate)
+          << " (from the contraction per sweep)";
     out << '\n';
+    if (!s.Choices.empty())
+      out << "auto: " << s.Choices << '\n';
   }
   if (s.TransientSolved) {
     out << "transient: uniformization rate " << Value(s.Transient.Rate) << ", " << s.Transient.Steps
         << " steps";
+    if (s.Transient.Extended)
+      out << " in extended precision";
     if (s.Transient.Detected)
       out << " (steady state reached; " << s.Transient.Needed << " without it)";
     out << '\n';
