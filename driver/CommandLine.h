@@ -37,7 +37,8 @@ constexpr int UnknownLongOption = 2;
 
 // commandline() without ending the process: prints the same messages and
 // returns the exit status commandline() would end the run with (0 after
-// --help, --version or the usage, 1 after an error), or ContinueRun. After an
+// --help, --version or the usage, 1 after an error, UnknownLongOption after
+// an unknown long option), or ContinueRun. After an
 // error the settings read so far are kept (ResetCommandLineSettings and free
 // of traceFileName release them).
 int ParseCommandLine(int argc, char** argv, int& fileType, char*& traceFileName);

@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   char* traceFileName = nullptr;
   const int status =
       ParseCommandLine(static_cast<int>(arguments.size()), argv.data(), fileType, traceFileName);
-  if (status != ContinueRun && status != 0 && status != 1)
-    std::abort(); // the parser promises 0, 1 or ContinueRun
+  if (status != ContinueRun && status != 0 && status != 1 && status != UnknownLongOption)
+    std::abort(); // the parser promises 0, 1, UnknownLongOption or ContinueRun
   if (status == ContinueRun) {
     BaseStudyClass* study = GenerateStudy();
     if (study->AcceptExperimentNumber(ExpNum)) {
