@@ -4,6 +4,62 @@
 #include <cassert>
 #include <vector>
 
+namespace {
+
+// Where entry (i, j) of the system's array lies: dense (row i of m), or in a
+// band of Lower columns below and Upper above the diagonal (row i of
+// Lower + Upper + 1). Elimination without pivoting creates no entry outside
+// the band, so the band holds every entry the elimination writes.
+struct Layout {
+  std::size_t Lower = 0, Upper = 0, Width = 0;
+  bool Banded = false;
+  std::size_t at(std::size_t i, std::size_t j) const {
+    return Banded ? i * Width + (j + Lower - i) : i * Width + j;
+  }
+  // The columns j < k of row k that can be non-zero, and the rows i < k of
+  // column k.
+  std::size_t firstColumn(std::size_t k) const { return Banded && k > Lower ? k - Lower : 0; }
+  std::size_t firstRow(std::size_t k) const { return Banded && k > Upper ? k - Upper : 0; }
+};
+
+std::size_t LocalIndex(const std::uint32_t* states, std::size_t m, std::uint32_t state) {
+  if (states == nullptr)
+    return static_cast<std::size_t>(state);
+  return static_cast<std::size_t>(std::lower_bound(states, states + m, state) - states);
+}
+
+Layout LayoutOf(const LinearSystem& system) {
+  const RateMatrix& matrix = system.matrix();
+  const std::size_t m = system.size();
+  Layout layout;
+  for (std::size_t i = 0; i < m; i++) {
+    const std::uint32_t state = system.state(i);
+    for (std::uint64_t e = matrix.rowBegin(state); e < matrix.rowEnd(state); e++) {
+      const std::uint32_t k = matrix.column(e);
+      if (!system.inside(k))
+        continue;
+      const std::size_t j = LocalIndex(system.states(), m, k);
+      if (j < i)
+        layout.Lower = std::max(layout.Lower, i - j);
+      else
+        layout.Upper = std::max(layout.Upper, j - i);
+    }
+  }
+  const std::size_t width = layout.Lower + layout.Upper + 1;
+  layout.Banded = width < m;
+  layout.Width = layout.Banded ? width : m;
+  return layout;
+}
+
+} // namespace
+
+bool GthSolver::Fits(const LinearSystem& system) {
+  if (system.size() <= Maximum)
+    return true;
+  const Layout layout = LayoutOf(system);
+  return layout.Banded && system.size() * layout.Width <= Maximum * Maximum;
+}
+
 LinearSystem::Report GthSolver::Solve(const LinearSystem& system, double* x, double* work,
                                       std::string& failure) {
   LinearSystem::Report report;
@@ -11,25 +67,21 @@ LinearSystem::Report GthSolver::Solve(const LinearSystem& system, double* x, dou
   const RateMatrix& matrix = system.matrix();
   const std::uint32_t* states = system.states();
   const std::size_t m = system.size();
-  assert(m <= Maximum && "the caller keeps GTH to systems its dense array can hold");
   const bool closed = system.closed();
-  auto local = [&](std::uint32_t state) {
-    if (states == nullptr)
-      return static_cast<std::size_t>(state);
-    return static_cast<std::size_t>(std::lower_bound(states, states + m, state) - states);
-  };
+  const Layout layout = LayoutOf(system);
+  assert(m * layout.Width <= Maximum * Maximum &&
+         "the caller keeps GTH to systems whose array it can hold (GthSolver::Fits)");
 
   // The rates inside the system, the rates out of it and the source.
-  std::vector<double> a(m * m, 0.0), out(m, 0.0), source(m, 0.0);
+  std::vector<double> a(m * layout.Width, 0.0), out(m, 0.0), source(m, 0.0);
   matrix.rates().visit([&](auto rate) {
     for (std::size_t i = 0; i < m; i++) {
       const std::uint32_t state = system.state(i);
       source[i] = system.sourceAt(state);
-      double* row = a.data() + i * m;
       for (std::uint64_t e = matrix.rowBegin(state); e < matrix.rowEnd(state); e++) {
         const std::uint32_t k = matrix.column(e);
         if (system.inside(k))
-          row[local(k)] += rate(e);
+          a[layout.at(i, LocalIndex(states, m, k))] += rate(e);
         else
           out[i] += rate(e);
       }
@@ -44,12 +96,12 @@ LinearSystem::Report GthSolver::Solve(const LinearSystem& system, double* x, dou
   columnNonZero.reserve(m);
   const std::size_t lowest = closed ? 1 : 0;
   for (std::size_t k = m; k-- > lowest;) {
-    const double* rowK = a.data() + k * m;
     double s = out[k];
     rowNonZero.clear();
-    for (std::size_t j = 0; j < k; j++) {
-      if (rowK[j] != 0.0) {
-        s += rowK[j];
+    for (std::size_t j = layout.firstColumn(k); j < k; j++) {
+      const double rate = a[layout.at(k, j)];
+      if (rate != 0.0) {
+        s += rate;
         rowNonZero.push_back(j);
       }
     }
@@ -62,19 +114,18 @@ LinearSystem::Report GthSolver::Solve(const LinearSystem& system, double* x, dou
     }
     pivot[k] = s;
     columnNonZero.clear();
-    for (std::size_t i = 0; i < k; i++)
-      if (a[i * m + k] != 0.0)
+    for (std::size_t i = layout.firstRow(k); i < k; i++)
+      if (a[layout.at(i, k)] != 0.0)
         columnNonZero.push_back(i);
     for (std::size_t i : columnNonZero) {
-      const double f = a[i * m + k] / s;
-      double* rowI = a.data() + i * m;
+      const double f = a[layout.at(i, k)] / s;
       for (std::size_t j : rowNonZero)
-        rowI[j] += f * rowK[j];
+        a[layout.at(i, j)] += f * a[layout.at(k, j)];
       out[i] += f * out[k];
     }
     if (source[k] != 0.0)
       for (std::size_t j : rowNonZero)
-        source[j] += source[k] * rowK[j] / s;
+        source[j] += source[k] * a[layout.at(k, j)] / s;
   }
 
   // Back substitution in increasing order.
@@ -92,8 +143,8 @@ LinearSystem::Report GthSolver::Solve(const LinearSystem& system, double* x, dou
   double sum = y[0];
   for (std::size_t k = 1; k < m; k++) {
     double in = closed ? 0.0 : source[k];
-    for (std::size_t i = 0; i < k; i++) {
-      const double rate = a[i * m + k];
+    for (std::size_t i = layout.firstRow(k); i < k; i++) {
+      const double rate = a[layout.at(i, k)];
       if (rate != 0.0 && y[i] != 0.0)
         in += y[i] * rate;
     }

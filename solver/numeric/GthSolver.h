@@ -34,7 +34,12 @@
 // Cost: the rows and columns of each pivot are scanned for non-zeros
 // (O(m^2) in all), and the update costs the product of their counts: O(m b^2)
 // for a chain of bandwidth b (the breadth-first numbering keeps b small),
-// O(m^3 / 3) in the worst case. Memory: 8 m^2 bytes (Maximum states: 128 MB).
+// O(m^3 / 3) in the worst case. Memory: 8 m^2 bytes (Maximum states: 128 MB),
+// or, for a system whose rates lie within p places below and q above the
+// diagonal (in the order of its states) with p + q + 1 < m, 8 m (p + q + 1)
+// bytes: elimination without pivoting writes no entry outside that band, so
+// a long banded system (the embedded chain of a queue) is eliminated exactly
+// in linear memory, up to the same 8 Maximum^2 bytes.
 //
 // Result: Report.Method "gth", Iterations 0, Residual (LinearSystem) of the
 // solution, Converged true unless the system is not what its kind promises
@@ -45,7 +50,12 @@ public:
   // The largest system solved (its dense array takes 8 Maximum^2 bytes).
   static constexpr std::size_t Maximum = 4096;
 
-  // Writes x for the system's states; `work` is a vector of the chain's size.
+  // Whether the system's array fits: at most Maximum states, or a band of
+  // at most Maximum^2 entries in all.
+  static bool Fits(const LinearSystem& system);
+
+  // Writes x for the system's states; `work` is a vector of the chain's size;
+  // the system must fit (Fits).
   static LinearSystem::Report Solve(const LinearSystem& system, double* x, double* work,
                                     std::string& failure);
 };

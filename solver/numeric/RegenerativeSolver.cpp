@@ -36,15 +36,13 @@ std::string State(std::uint32_t index) {
 
 bool RegenerativeSolver::DirectSuits(const RateMatrix& embedded) {
   const std::uint32_t n = embedded.states();
-  if (n > SteadyStateSolver::DirectMaximum)
-    return false;
   std::uint64_t band = 0;
   for (std::uint32_t i = 0; i < n; i++)
     for (std::uint64_t e = embedded.rowBegin(i); e < embedded.rowEnd(i); e++) {
       const std::uint32_t j = embedded.column(e);
       band = std::max<std::uint64_t>(band, j > i ? j - i : i - j);
     }
-  return band * n <= DirectBandEntries;
+  return (2 * band + 1) * n <= DirectBandEntries;
 }
 
 const char* RegenerativeSolver::TransientRefusal =

@@ -48,12 +48,11 @@ class RateMatrix;
 // Method for the embedded chain (--method auto): the embedded chains of
 // queues are banded and far from what Gauss-Seidel likes (an M/D/1/K chain
 // moves down one state per period and up many: 10000 sweeps do not reach
-// 1e-9 at K = 10000), while their LU factors stay within the band: auto
-// takes the direct method when the chain has at most
-// SteadyStateSolver::DirectMaximum states and states x bandwidth is at most
-// DirectBandEntries (M/D/1/K, K = 10000: 0.1 s), and SteadyStateSolver's
-// own choice otherwise (and when the direct solve fails). Any other
-// --method is used as given.
+// 1e-9 at K = 10000), while the GTH elimination stays within the band: auto
+// takes the direct method when states x (2 bandwidth + 1) is at most
+// DirectBandEntries (M/D/1/K, K = 10000: well under a second), and
+// SteadyStateSolver's own choice otherwise (and when the direct solve
+// fails). Any other --method is used as given.
 //
 // Accuracy: with t = epsilon x TruncationShare, each period's Poisson window
 // leaves out at most t/2 of its probability (DelayPeriod), and its smallest
@@ -87,7 +86,7 @@ public:
 
   // Bound on states x bandwidth for the direct method under auto (the LU
   // factors of a banded matrix stay within the band: 8 bytes each).
-  static constexpr std::uint64_t DirectBandEntries = 20000000;
+  static constexpr std::uint64_t DirectBandEntries = 16777216; // GthSolver::Maximum^2
   // Whether auto solves this embedded chain directly.
   static bool DirectSuits(const RateMatrix& embedded);
 

@@ -9,6 +9,7 @@
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
 #include "solver/numeric/DirectSolver.h"
+#include "solver/numeric/GthSolver.h"
 #include "solver/numeric/IterativeSolver.h"
 #include "solver/numeric/RateMatrix.h"
 
@@ -80,13 +81,14 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
     choice = label + ": " + why;
   }
   if (method == Method::Direct) {
-    if (system.size() > SteadyStateSolver::DirectMaximum)
+    if (!GthSolver::Fits(system))
       throw SolverError(SolverError::InputError,
                         "--method direct: " + label + " has " + std::to_string(system.size()) +
                             " states; the exact elimination keeps a dense array of 8 bytes per "
                             "pair of states, so it is limited to " +
                             std::to_string(SteadyStateSolver::DirectMaximum) +
-                            " states (use --method auto, gs or sor)");
+                            " states, or to narrowly banded systems (use --method auto, gs or "
+                            "sor)");
     if (progress.due())
       progress.show(label + ": eliminating " + std::to_string(system.size()) + " states");
     std::string why;
@@ -97,8 +99,7 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
   }
   LinearSystem::Report report =
       IterativeSolver::Solve(system, method, options, x, work, progress, label);
-  if (!report.Converged && options.SolveMethod == Method::Auto &&
-      system.size() <= SteadyStateSolver::DirectMaximum) {
+  if (!report.Converged && options.SolveMethod == Method::Auto && GthSolver::Fits(system)) {
     // The iteration could not establish its accuracy (a nearly
     // decomposable chain whose rates look ordinary): eliminate instead.
     std::string why;
