@@ -1,6 +1,7 @@
 #include "driver/CommandLine.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@ int TempTraceLevel = 0;
 bool gWriteStates = false;
 bool gShowProgress = false;
 unsigned long long gMaxStates = 0;
+unsigned long long gMinFreeBytes = DefaultMinFreeBytes;
 
 namespace {
 
@@ -87,29 +89,30 @@ int RefuseUnknownLongOption(int argc, char** argv) {
   return ContinueRun;
 }
 
-// --max-states N or --max-states=N at argv[i] (i moves past a separate
-// value); false after a message when the value is missing or not a whole
-// number above 0.
-bool MaxStatesOption(int argc, char** argv, int& i) {
+// An option with a whole number, `name N` or `name=N`, at argv[i] (i moves
+// past a separate value) into `target`; false after a message when the value
+// is missing, not a whole number, or below `least`.
+bool WholeNumberOption(int argc, char** argv, int& i, const char* name, const char* example,
+                       const char* what, unsigned long long least, unsigned long long& target) {
   const char* word = argv[i];
   const char* value = nullptr;
-  if (word[std::strlen("--max-states")] == '=')
-    value = word + std::strlen("--max-states=");
+  if (word[std::strlen(name)] == '=')
+    value = word + std::strlen(name) + 1;
   else if (i + 1 < argc && argv[i + 1][0] != '-')
     value = argv[++i];
   if (value == nullptr) {
-    std::cerr << "--max-states: this option needs a value (e.g. --max-states 1000000)" << std::endl;
+    std::cerr << name << ": this option needs a value (e.g. " << name << " " << example << ")"
+              << std::endl;
     return false;
   }
-  unsigned long long limit = 0;
+  unsigned long long number = 0;
   const char* end = value + std::strlen(value);
-  auto [stop, ec] = std::from_chars(value, end, limit);
-  if (ec != std::errc() || stop != end || limit == 0) {
-    std::cerr << "--max-states " << value
-              << ": the limit must be a whole number of states, 1 or more" << std::endl;
+  auto [stop, ec] = std::from_chars(value, end, number);
+  if (ec != std::errc() || stop != end || number < least) {
+    std::cerr << name << " " << value << ": " << what << std::endl;
     return false;
   }
-  gMaxStates = limit;
+  target = number;
   return true;
 }
 
@@ -126,7 +129,23 @@ int LongOption(int argc, char** argv, int& i) {
     return 1;
   }
   if (std::strncmp(argument, "--max-states", std::strlen("--max-states")) == 0)
-    return MaxStatesOption(argc, argv, i) ? 1 : -1;
+    return WholeNumberOption(argc, argv, i, "--max-states", "1000000",
+                             "the limit must be a whole number of states, 1 or more", 1, gMaxStates)
+               ? 1
+               : -1;
+  if (std::strncmp(argument, "--min-free", std::strlen("--min-free")) == 0) {
+    unsigned long long mib = 0;
+    if (!WholeNumberOption(argc, argv, i, "--min-free", "1024",
+                           "the reserve must be a whole number of MiB, 0 or more", 0, mib))
+      return -1;
+    if (mib > (ULLONG_MAX >> 20)) {
+      std::cerr << "--min-free " << mib << ": the reserve is larger than any file system"
+                << std::endl;
+      return -1;
+    }
+    gMinFreeBytes = mib << 20;
+    return 1;
+  }
   return 0;
 }
 
@@ -162,6 +181,8 @@ void PrintHelp(std::ostream& out, const char* program) {
          "  --states      also write <path><name>.sta: the marking of every state\n"
          "  --progress    report progress on standard error, at most once a second\n"
          "  --max-states N  stop with status 1 when the chain has more than N states\n"
+         "  --min-free MB stop with status 1 when less than MB MiB are free where the\n"
+         "                files go (checked during the run; default 64)\n"
          "  --list-experiments  alone on the command line: the study's experiments, a table\n"
          "  --help        this text\n"
          "  --version     the program's version\n"
@@ -192,6 +213,7 @@ void ResetCommandLineSettings() {
   gWriteStates = false;
   gShowProgress = false;
   gMaxStates = 0;
+  gMinFreeBytes = DefaultMinFreeBytes;
 }
 
 void commandline(int argc, char** argv, int& fileType, char*& traceFileName) {

@@ -17,6 +17,9 @@ extern int TempTraceLevel;            // -l: trace level, default 0
 extern bool gWriteStates;             // --states: also write the .sta file of the markings
 extern bool gShowProgress;            // --progress: progress on standard error every second
 extern unsigned long long gMaxStates; // --max-states: the most states a run may find (0: any)
+// --min-free: the free bytes the output files' file system must keep.
+constexpr unsigned long long DefaultMinFreeBytes = 64ULL << 20;
+extern unsigned long long gMinFreeBytes;
 
 // Parses the command line into the settings above and main's file type (-F,
 // default 1) and trace file name (-t: a strdup copy, release with free; null

@@ -10,10 +10,11 @@
 // go on with (unlike a single letter, which is reported and skipped).
 class LongOptions {
 public:
-  // "--states", "--progress", "--max-states", "--list-experiments",
-  // "--help", "--version".
+  // "--states", "--progress", "--max-states", "--min-free",
+  // "--list-experiments", "--help", "--version".
   static const std::vector<std::string>& Names();
-  // True when the word is one of Names(), or --max-states=<value>.
+  // True when the word is one of Names(), or --max-states=<value> or
+  // --min-free=<value>.
   static bool Known(std::string_view word);
   // The first of Names() that begins with the word up to its '=' (an
   // option cut short), else the name fewest single-character edits

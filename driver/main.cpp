@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
   generator->WriteStates = gWriteStates;
   generator->ShowProgress = gShowProgress;
   generator->MaxStates = gMaxStates;
+  generator->MinFreeBytes = gMinFreeBytes;
   std::cout << "SSG: SetTraceLevel: " << TempTraceLevel << std::endl;
 
   generator->InitializeTrace();

@@ -7,26 +7,8 @@
 #include <iostream>
 #include <sys/statvfs.h>
 
-namespace {
-
-uint64_t ReserveFromEnvironment() {
-  const char* text = std::getenv("SSG_MIN_FREE_MB");
-  if (text == nullptr || *text == '\0')
-    return DiskSpaceWatch::DefaultReserveBytes;
-  uint64_t mib = 0;
-  const char* end = text + std::strlen(text);
-  auto [stop, ec] = std::from_chars(text, end, mib);
-  if (ec != std::errc() || stop != end || mib > (UINT64_MAX >> 20)) {
-    std::cerr << "Warning: SSG_MIN_FREE_MB=" << text
-              << " is not a whole number of MiB; the reserve stays 64 MiB" << std::endl;
-    return DiskSpaceWatch::DefaultReserveBytes;
-  }
-  return mib << 20;
-}
-
-} // namespace
-
-DiskSpaceWatch::DiskSpaceWatch(const std::string& prefix) : Reserve(ReserveFromEnvironment()) {
+DiskSpaceWatch::DiskSpaceWatch(const std::string& prefix, uint64_t reserveBytes)
+    : Reserve(reserveBytes) {
   const std::string::size_type slash = prefix.rfind('/');
   Directory = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
 }

@@ -15,9 +15,8 @@
 //   reserve of 64.0 MiB, after 1638400 states; the run stops before the
 //   disk is full: free some space or write the files elsewhere (-P)
 // The files written so far stay incomplete (the .arm header holds no state
-// count). The reserve is 64 MiB, or the environment variable
-// SSG_MIN_FREE_MB (a whole number of MiB) when set. A file system that
-// cannot be asked is not watched.
+// count). The reserve is the driver's --min-free (64 MiB by default; 0
+// watches nothing). A file system that cannot be asked is not watched.
 class DiskSpaceWatch {
 public:
   static constexpr uint64_t CheckEvery = 16384;
@@ -25,7 +24,7 @@ public:
 
   // `prefix`: the output files' path prefix (<path><name>); the directory
   // is its part up to the last '/', or "." without one.
-  explicit DiskSpaceWatch(const std::string& prefix);
+  DiskSpaceWatch(const std::string& prefix, uint64_t reserveBytes);
 
   void check(uint64_t states) {
     if (states >= NextCheck) [[unlikely]]

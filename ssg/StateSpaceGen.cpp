@@ -458,7 +458,7 @@ uint64_t StateSpaceGen::ExploreStates(const ExplorationRules& rules) {
   OutOfMemory memoryGuard(StateCounter);
   OutputThread output(ArmFile, *RewardWriter, true, MarkingWriter, ImpulseRecords);
   ProgressReport progress(ShowProgress);
-  DiskSpaceWatch space(std::string(ExperimentPath) + ExperimentName);
+  DiskSpaceWatch space(std::string(ExperimentPath) + ExperimentName, MinFreeBytes);
   // Model faults found while firing name the state explored.
   SetFaultState(&CurrentStateNumber);
   uint64_t explored = 0;

@@ -9,6 +9,7 @@
 
 #include "model/List.h"
 #include "ssg/DeterministicList.h"
+#include "ssg/DiskSpaceWatch.h"
 #include "ssg/ImpulseMap.h"
 #include "ssg/RecordWriter.h"
 #include "ssg/TransitionMap.h"
@@ -148,6 +149,8 @@ public:
   // Set before GenStateSpace: the most states the run may number (0: no
   // limit); one more ends it with status 1 (TooManyStates).
   uint64_t MaxStates = 0;
+  // The free bytes the output files' file system must keep (--min-free).
+  uint64_t MinFreeBytes = DiskSpaceWatch::DefaultReserveBytes;
   // The files the run wrote (complete once GenStateSpace returns).
   std::vector<std::string> FilesWritten;
 

@@ -169,8 +169,7 @@ TEST(RunTest, MaxStatesEndsARunThatFindsMoreWithNoCompleteFile) {
 TEST(RunTest, OutputFileSystemWithLessThanTheReserveStopsTheRun) {
   ScratchDir dir;
   // A reserve larger than any disk: the first check stops the run.
-  RunResult run = RunProgram("/usr/bin/env",
-                             {"SSG_MIN_FREE_MB=1000000000", GenBinary(), "-P", dir.path, "-Nexp1"});
+  RunResult run = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--min-free", "1000000000"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find(" MiB free on the file system of " + dir.path +
                          ", less than the reserve of 1000000000.0 MiB, after "),
@@ -181,9 +180,13 @@ TEST(RunTest, OutputFileSystemWithLessThanTheReserveStopsTheRun) {
   const std::string arm = ReadFile(dir.file("exp1.arm"));
   EXPECT_TRUE(arm.empty() || arm.substr(0, 3) == "1\n ") << arm.substr(0, 80);
   // No reserve: the run completes.
-  RunResult none =
-      RunProgram("/usr/bin/env", {"SSG_MIN_FREE_MB=0", GenBinary(), "-P", dir.path, "-Nexp1"});
+  RunResult none = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--min-free=0"});
   EXPECT_EQ(none.status, 0) << none.err;
+  RunResult bad = RunProgram(GenBinary(), {"-P", dir.path, "-Nexp1", "--min-free", "lots"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("--min-free lots: the reserve must be a whole number of MiB"),
+            std::string::npos)
+      << bad.err;
 }
 
 TEST(RunTest, MissingOutputDirectoryFailsTheRun) {
