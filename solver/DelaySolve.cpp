@@ -6,22 +6,19 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "database/SqlDatabase.h"
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
 #include "solver/SolverOptions.h"
 #include "solver/io/DelayChainFiles.h"
 #include "solver/numeric/ChainSolver.h"
 #include "solver/numeric/RegenerativeSolver.h"
-#include "solver/results/Plotter.h"
 #include "solver/results/ResultTable.h"
+#include "solver/results/SolveOutcome.h"
 #include "solver/results/SolveRecord.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr int DatabaseNotWritten = 5;
 
 double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -31,25 +28,6 @@ std::string Sci(double v) {
   char text[32];
   auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 2).ptr;
   return std::string(text, end);
-}
-
-// Stores the solve when --db was given; false (with the message printed)
-// when that failed.
-bool Store(const SolverOptions& options, SolveRecord& record, Clock::time_point started) {
-  if (options.DbFile.empty())
-    return true;
-  record.Prefix = options.Prefix;
-  record.Seconds = Since(started);
-  try {
-    std::string warning;
-    record.Store(options.DbFile, warning);
-    if (!warning.empty())
-      std::cerr << "ssg-solve: " << warning << std::endl;
-    return true;
-  } catch (const SqlDatabase::Error& error) {
-    std::cerr << "ssg-solve: results database " << error.what() << std::endl;
-    return false;
-  }
 }
 
 } // namespace
@@ -114,34 +92,9 @@ int DelaySolve::Run(const SolverOptions& options, Progress& progress, Clock::tim
       record.Status = SolveRecord::Outcome::Refused;
       record.Message = why;
     }
-    if (!Store(options, record, started) && status == 0)
-      status = DatabaseNotWritten;
-    if (!options.PlotFile.empty()) {
-      const std::string why = Plotter::Draw(options.PlotFile, options.Prefix, result);
-      if (why.empty()) {
-        std::cerr << "ssg-solve: plot written to " << options.PlotFile << std::endl;
-      } else {
-        std::cerr << "ssg-solve: no plot: " << why << std::endl;
-        if (status == 0)
-          status = 4;
-      }
-    }
-    return status;
+    return SolveOutcome::Finish(options, record, result, status, started);
   } catch (const SolverError& error) {
-    progress.finish();
-    std::cerr << "ssg-solve: " << error.what() << std::endl;
-    record.Result = nullptr;
-    record.Message = error.what();
-    record.Status = SolveRecord::Outcome::Failed;
-    if (error.status() == SolverError::Unsupported) {
-      record.Status = SolveRecord::Outcome::Refused;
-      try {
-        record.Variables = PVTypeReader::Read(options.Prefix + ".pvtype");
-      } catch (const SolverError&) {
-      }
-    }
-    Store(options, record, started);
-    return error.exitStatus();
+    return SolveOutcome::Stopped(options, record, error, progress, started);
   } catch (const std::bad_alloc&) {
     progress.finish();
     std::cerr << "ssg-solve: out of memory" << std::endl;

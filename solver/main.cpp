@@ -8,45 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "solver/io/ChainFiles.h"
 #include "solver/ChainQueries.h"
 #include "solver/DelaySolve.h"
-#include "solver/numeric/ChainSolver.h"
-#include "solver/results/Plotter.h"
 #include "solver/Progress.h"
-#include "solver/property/PropertyQueries.h"
-#include "solver/results/ResultTable.h"
-#include "solver/results/SolveRecord.h"
 #include "solver/SolverError.h"
 #include "solver/SolverOptions.h"
-#include "database/SqlDatabase.h"
-
-namespace {
-
-constexpr int DatabaseNotWritten = 5;
-
-// Stores the solve when --db was given; false (with the message printed)
-// when that failed.
-bool Store(const SolverOptions& options, SolveRecord& record,
-           std::chrono::steady_clock::time_point started) {
-  if (options.DbFile.empty())
-    return true;
-  record.Prefix = options.Prefix;
-  record.Seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  try {
-    std::string warning;
-    record.Store(options.DbFile, warning);
-    if (!warning.empty())
-      std::cerr << "ssg-solve: " << warning << std::endl;
-    return true;
-  } catch (const SqlDatabase::Error& error) {
-    std::cerr << "ssg-solve: results database " << error.what() << std::endl;
-    return false;
-  }
-}
-
-} // namespace
+#include "solver/io/ChainFiles.h"
+#include "solver/numeric/ChainSolver.h"
+#include "solver/property/PropertyQueries.h"
+#include "solver/results/ResultTable.h"
+#include "solver/results/SolveOutcome.h"
+#include "solver/results/SolveRecord.h"
 
 int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
@@ -125,36 +97,9 @@ int main(int argc, char** argv) {
       record.Status = SolveRecord::Outcome::NotConverged;
       record.Message = "not converged: " + result.Info.Failure;
     }
-    if (!Store(options, record, started) && status == 0)
-      status = DatabaseNotWritten;
-    if (!options.PlotFile.empty()) {
-      std::string why = Plotter::Draw(options.PlotFile, options.Prefix, result);
-      if (why.empty()) {
-        std::cerr << "ssg-solve: plot written to " << options.PlotFile << std::endl;
-      } else {
-        std::cerr << "ssg-solve: no plot: " << why << std::endl;
-        if (status == 0)
-          status = 4;
-      }
-    }
-    return status;
+    return SolveOutcome::Finish(options, record, result, status, started);
   } catch (const SolverError& error) {
-    progress.finish();
-    std::cerr << "ssg-solve: " << error.what() << std::endl;
-    record.Result = nullptr;
-    record.Message = error.what();
-    record.Status = SolveRecord::Outcome::Failed;
-    if (error.status() == SolverError::Unsupported) {
-      // The variables are still known: each gets a row that says why it has
-      // no value.
-      record.Status = SolveRecord::Outcome::Refused;
-      try {
-        record.Variables = PVTypeReader::Read(options.Prefix + ".pvtype");
-      } catch (const SolverError&) {
-      }
-    }
-    Store(options, record, started);
-    return error.exitStatus();
+    return SolveOutcome::Stopped(options, record, error, progress, started);
   } catch (const std::bad_alloc&) {
     progress.finish();
     std::cerr << "ssg-solve: out of memory" << std::endl;

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "database/SqlDatabase.h"
 #include "lang/SymbolTable.h"
 #include "solver/MarkingCondition.h"
 #include "solver/Progress.h"
@@ -18,14 +17,11 @@
 #include "solver/property/PathSolver.h"
 #include "solver/property/PropertyParser.h"
 #include "solver/results/ChainExport.h"
-#include "solver/results/Plotter.h"
 #include "solver/results/ResultTable.h"
+#include "solver/results/SolveOutcome.h"
 #include "solver/results/SolveRecord.h"
 
 namespace {
-
-constexpr int PlotNotDrawn = 4;
-constexpr int DatabaseNotWritten = 5;
 
 using Mask = ReachabilityGraph::Mask;
 
@@ -69,27 +65,6 @@ std::vector<PVTypeReader::Variable> RowsOf(const std::vector<Property>& properti
     rows.push_back(std::move(v));
   }
   return rows;
-}
-
-// Stores the solve when --db was given; false (with the message printed)
-// when that failed.
-bool Store(const SolverOptions& options, SolveRecord& record,
-           std::chrono::steady_clock::time_point started) {
-  if (options.DbFile.empty())
-    return true;
-  record.Prefix = options.Prefix;
-  record.Seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  try {
-    std::string warning;
-    record.Store(options.DbFile, warning);
-    if (!warning.empty())
-      std::cerr << "ssg-solve: " << warning << std::endl;
-    return true;
-  } catch (const SqlDatabase::Error& error) {
-    std::cerr << "ssg-solve: results database " << error.what() << std::endl;
-    return false;
-  }
 }
 
 // The conditions of the properties, parsed against the .sta file's columns,
@@ -370,7 +345,7 @@ int PropertyQueries::Run(const SolverOptions& options, Progress& progress,
                                                                : SolveRecord::Outcome::Failed;
     if (record.Status == SolveRecord::Outcome::Refused)
       record.Variables = RowsOf(properties, options);
-    Store(options, record, started);
+    SolveOutcome::Store(options, record, started);
     throw;
   }
   progress.finish();
@@ -400,17 +375,5 @@ int PropertyQueries::Run(const SolverOptions& options, Progress& progress,
     record.Status = SolveRecord::Outcome::NotConverged;
     record.Message = "not converged: " + failure;
   }
-  if (!Store(options, record, started) && status == 0)
-    status = DatabaseNotWritten;
-  if (!options.PlotFile.empty()) {
-    const std::string why = Plotter::Draw(options.PlotFile, options.Prefix, result);
-    if (why.empty()) {
-      std::cerr << "ssg-solve: plot written to " << options.PlotFile << std::endl;
-    } else {
-      std::cerr << "ssg-solve: no plot: " << why << std::endl;
-      if (status == 0)
-        status = PlotNotDrawn;
-    }
-  }
-  return status;
+  return SolveOutcome::Finish(options, record, result, status, started);
 }
