@@ -1,6 +1,7 @@
 #ifndef SOLVER_BLOCKREADER_H
 #define SOLVER_BLOCKREADER_H
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -100,6 +101,19 @@ public:
 
   // Shortened quote of a bad text for messages.
   static std::string Quote(std::string_view text);
+
+  // The little-endian fields of the binary files: a 4-byte unsigned
+  // integer and an 8-byte IEEE 754 double at `b`.
+  static std::uint32_t LittleEndian32(const unsigned char* b) {
+    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
+           std::uint32_t(b[3]) << 24;
+  }
+  static double LittleEndianDouble(const unsigned char* b) {
+    std::uint64_t bits = 0;
+    for (int i = 7; i >= 0; i--)
+      bits = (bits << 8) | b[i];
+    return std::bit_cast<double>(bits);
+  }
 
 private:
   // Moves the unread bytes to the front and reads more; false at the end of

@@ -1,6 +1,5 @@
 #include "solver/io/ImpReader.h"
 
-#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -14,15 +13,11 @@ constexpr char Magic[] = "SSGIMP1\n";
 constexpr char Trailer[] = "END\n";
 
 std::uint32_t Uint32(const unsigned char* b) {
-  return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-         std::uint32_t(b[3]) << 24;
+  return BlockReader::LittleEndian32(b);
 }
 
 double Double(const unsigned char* b) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; i--)
-    bits = (bits << 8) | b[i];
-  return std::bit_cast<double>(bits);
+  return BlockReader::LittleEndianDouble(b);
 }
 
 } // namespace

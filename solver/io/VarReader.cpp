@@ -1,27 +1,14 @@
 #include "solver/io/VarReader.h"
 
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
-#include "solver/io/BlockReader.h"
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
+#include "solver/io/BlockReader.h"
 
 namespace {
-
-std::uint32_t LittleEndian32(const unsigned char* b) {
-  return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-         std::uint32_t(b[3]) << 24;
-}
-
-double LittleEndianDouble(const unsigned char* b) {
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; i--)
-    bits = (bits << 8) | b[i];
-  return std::bit_cast<double>(bits);
-}
 
 // Values of up to 8 characters ("0", "1", "0.5", "1e-05"), the usual reward
 // texts, looked up by their characters instead of converted again.
@@ -130,13 +117,13 @@ std::vector<VarReader::Variable> VarReader::read(std::uint32_t states, int fileT
                                                      std::to_string(s - 1) +
                                                      " complete records, but the .arm file has " +
                                                      std::to_string(states) + " states");
-    const std::uint32_t number = LittleEndian32(record.data());
+    const std::uint32_t number = BlockReader::LittleEndian32(record.data());
     if (number != s)
       throw SolverError(SolverError::InputError, where + "record " + std::to_string(s) +
                                                      " is numbered " + std::to_string(number));
     for (std::size_t v = 0; v < count; v++) {
-      double impulse = LittleEndianDouble(record.data() + 4 + 16 * v);
-      double rate = LittleEndianDouble(record.data() + 12 + 16 * v);
+      double impulse = BlockReader::LittleEndianDouble(record.data() + 4 + 16 * v);
+      double rate = BlockReader::LittleEndianDouble(record.data() + 12 + 16 * v);
       if (!std::isfinite(impulse) || !std::isfinite(rate))
         throw SolverError(SolverError::InputError, where + "record " + std::to_string(s) +
                                                        " holds a value that is not finite");
