@@ -219,11 +219,18 @@ ChainSolver::Result Solve(const std::vector<Property>& properties, const SolverO
         part = paths.untilBounded(p.Text, conditions.phi(i), conditions.psi(i), TimesOf(p, options),
                                   curves && p.Upper.Grid);
       break;
-    case Property::Kind::ReachReward:
-      part.Rows.push_back(paths.reachReward(p.Text, conditions.psi(i), reward));
-      if (impulse && part.Rows.back().Valid && part.Rows.back().Note.empty())
-        part.Rows.back().Note = "impulse part not included";
+    case Property::Kind::ReachReward: {
+      // With the .imp file, the impulses earned until psi are the impulse
+      // rate of each state it leaves before psi (the completion that
+      // reaches psi included): r + a accumulated, as for interval measures.
+      const std::size_t v = std::size_t(std::max(variables[i], 0));
+      const bool impulses = impulse && !files.Impulses.empty() && files.Impulses[v].Any;
+      part.Rows.push_back(paths.reachReward(p.Text, conditions.psi(i),
+                                            impulses ? &files.RatePlusImpulse[v] : reward));
+      if (impulse && !impulses && part.Rows.back().Valid && part.Rows.back().Note.empty())
+        part.Rows.back().Note = "impulse part not included (no .imp file)";
       break;
+    }
     default: {
       // The measures the reward variables have, and S=? [ phi ].
       CompactColumn indicator;

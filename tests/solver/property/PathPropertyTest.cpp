@@ -463,3 +463,45 @@ TEST(PathPropertyTest, RareUnboundedUntilKeepsItsRelativeAccuracy) {
   // to 0 with probability 1 (decided by the graph search).
   EXPECT_EQ(ValueOf(rows[2]), 1.0);
 }
+
+// The expected reward until a condition, impulse part included: the
+// repairman's failures until all machines are down, from its generated
+// files, against the embedded jump chain solved densely in the test (from n
+// down, a failure with probability p_n = lambda (K - n) / (lambda (K - n) +
+// mu), else a repair; f = (I - P)^-1 p over the states before all down).
+TEST(PathPropertyTest, ExpectedFailuresUntilAllDownCountEveryFailure) {
+  SolverScratch dir;
+  const std::string bin = std::string(SSG_BINARY_DIR) + "/";
+  RunResult gen = RunProgram(bin + "gen-repairman", {"-P" + dir.path, "-Nrep", "-B4", "--states"});
+  ASSERT_EQ(gen.status, 0) << gen.err;
+  const int machines = 5;
+  const double lambda = 0.1, mu = 1.0;
+  Eigen::MatrixXd jump = Eigen::MatrixXd::Zero(machines, machines);
+  Eigen::VectorXd failure(machines);
+  for (int n = 0; n < machines; n++) {
+    const double up = lambda * (machines - n), p = n == 0 ? 1.0 : up / (up + mu);
+    failure(n) = p;
+    if (n + 1 < machines)
+      jump(n, n + 1) = p;
+    if (n > 0)
+      jump(n, n - 1) = 1 - p;
+  }
+  const Eigen::VectorXd expected =
+      (Eigen::MatrixXd::Identity(machines, machines) - jump).partialPivLu().solve(failure);
+  const auto rows = SolveProperties(dir, dir.path + "rep",
+                                    {"--property", "R{\"Failures\"}=? [ F Up == 0 ]", "--property",
+                                     "R{\"Failures\"}=? [ F Down == 1 ]"});
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_NEAR(ValueOf(rows[0]), expected(0), 1e-10 * expected(0));
+  EXPECT_EQ(rows[0].Note.find("impulse part not included"), std::string::npos) << rows[0].Note;
+  // The completion that reaches the condition counts: one failure.
+  EXPECT_NEAR(ValueOf(rows[1]), 1.0, 1e-12);
+
+  // Without the .imp file (an older run) the rate part is all there is.
+  std::remove((dir.path + "rep.imp").c_str());
+  const auto old =
+      SolveProperties(dir, dir.path + "rep", {"--property", "R{\"Failures\"}=? [ F Up == 0 ]"});
+  ASSERT_EQ(old.size(), 1u);
+  EXPECT_EQ(ValueOf(old[0]), 0.0);
+  EXPECT_NE(old[0].Note.find("impulse part not included"), std::string::npos);
+}
