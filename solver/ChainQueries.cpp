@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "solver/results/ChainExport.h"
-#include "solver/io/ChainFiles.h"
-#include "solver/numeric/ChainSolver.h"
 #include "solver/MarkingCondition.h"
-#include "solver/results/Plotter.h"
 #include "solver/Progress.h"
-#include "solver/results/ResultTable.h"
 #include "solver/SolverError.h"
 #include "solver/SolverOptions.h"
+#include "solver/io/ChainFiles.h"
+#include "solver/numeric/ChainSolver.h"
+#include "solver/results/ChainExport.h"
+#include "solver/results/Plotter.h"
+#include "solver/results/ResultTable.h"
 
 bool ChainQueries::Wanted(const SolverOptions& options) {
   return !options.Exports.empty() || !options.Conditions.empty();
@@ -43,28 +43,7 @@ int ChainQueries::Run(const SolverOptions& options, Progress& progress,
   if (options.Conditions.empty())
     return 0;
 
-  // The probability that a condition holds is the expected value of its
-  // indicator: a steady-state measure, and an instant-of-time one at the
-  // --times points.
-  const std::vector<CompactColumn> indicators = MarkingCondition::Indicators(
-      options.Prefix + ".sta", options.Conditions, files.Matrix.states(), progress, &files.Matrix);
-  std::vector<ChainSolver::Measure> measures;
-  for (std::size_t c = 0; c < options.Conditions.size(); c++) {
-    ChainSolver::Measure measure;
-    measure.Name = "P(" + options.Conditions[c] + ")";
-    measure.Reward = &indicators[c];
-    if (!options.Times.empty()) {
-      measure.Type = PVTypeReader::InstantOfTime;
-      for (double t : options.Times)
-        measure.Times.push_back({t, t});
-      measures.push_back(measure);
-    }
-    measure.Type = PVTypeReader::SteadyState;
-    measure.Times = {{0, 1}};
-    measures.push_back(measure);
-  }
-  ChainSolver::Result result =
-      ChainSolver::Solve(files.Matrix, measures, options, progress, !options.PlotFile.empty());
+  ChainSolver::Result result = SolveConditions(options, files, progress, !options.PlotFile.empty());
   progress.finish();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -95,4 +74,30 @@ int ChainQueries::Run(const SolverOptions& options, Progress& progress,
     }
   }
   return status;
+}
+
+ChainSolver::Result ChainQueries::SolveConditions(const SolverOptions& options,
+                                                  const ChainFiles& files, Progress& progress,
+                                                  bool curves) {
+  // The probability that a condition holds is the expected value of its
+  // indicator: a steady-state measure, and an instant-of-time one at the
+  // --times points.
+  const std::vector<CompactColumn> indicators = MarkingCondition::Indicators(
+      options.Prefix + ".sta", options.Conditions, files.Matrix.states(), progress, &files.Matrix);
+  std::vector<ChainSolver::Measure> measures;
+  for (std::size_t c = 0; c < options.Conditions.size(); c++) {
+    ChainSolver::Measure measure;
+    measure.Name = "P(" + options.Conditions[c] + ")";
+    measure.Reward = &indicators[c];
+    if (!options.Times.empty()) {
+      measure.Type = PVTypeReader::InstantOfTime;
+      for (double t : options.Times)
+        measure.Times.push_back({t, t});
+      measures.push_back(measure);
+    }
+    measure.Type = PVTypeReader::SteadyState;
+    measure.Times = {{0, 1}};
+    measures.push_back(measure);
+  }
+  return ChainSolver::Solve(files.Matrix, measures, options, progress, curves);
 }

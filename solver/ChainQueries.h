@@ -3,6 +3,9 @@
 
 #include <chrono>
 
+#include "solver/numeric/ChainSolver.h"
+
+class ChainFiles;
 class Progress;
 class SolverOptions;
 
@@ -20,6 +23,11 @@ public:
   // files and the options are SolverError, as for a solve.
   static int Run(const SolverOptions& options, Progress& progress,
                  std::chrono::steady_clock::time_point started);
+  // The --where conditions of `options` solved on `files`: the probability
+  // that each holds in the long run and at each --times point (the expected
+  // value of its indicator); `curves` as for ChainSolver::Solve.
+  static ChainSolver::Result SolveConditions(const SolverOptions& options, const ChainFiles& files,
+                                             Progress& progress, bool curves);
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lang/SymbolTable.h"
+#include "solver/ChainQueries.h"
 #include "solver/MarkingCondition.h"
 #include "solver/Progress.h"
 #include "solver/SolverError.h"
@@ -162,29 +163,6 @@ int VariableOf(const Property& p, const ChainFiles& files) {
           ")");
 }
 
-// The --where conditions, as ChainQueries solves them.
-ChainSolver::Result SolveConditions(const SolverOptions& options, const ChainFiles& files,
-                                    Progress& progress, bool curves) {
-  const std::vector<CompactColumn> indicators = MarkingCondition::Indicators(
-      options.Prefix + ".sta", options.Conditions, files.Matrix.states(), progress, &files.Matrix);
-  std::vector<ChainSolver::Measure> measures;
-  for (std::size_t c = 0; c < options.Conditions.size(); c++) {
-    ChainSolver::Measure measure;
-    measure.Name = "P(" + options.Conditions[c] + ")";
-    measure.Reward = &indicators[c];
-    if (!options.Times.empty()) {
-      measure.Type = PVTypeReader::InstantOfTime;
-      for (double t : options.Times)
-        measure.Times.push_back({t, t});
-      measures.push_back(measure);
-    }
-    measure.Type = PVTypeReader::SteadyState;
-    measure.Times = {{0, 1}};
-    measures.push_back(measure);
-  }
-  return ChainSolver::Solve(files.Matrix, measures, options, progress, curves);
-}
-
 ChainSolver::Result Solve(const std::vector<Property>& properties, const SolverOptions& options,
                           const ChainFiles& files, Progress& progress) {
   const bool curves = !options.PlotFile.empty();
@@ -192,7 +170,7 @@ ChainSolver::Result Solve(const std::vector<Property>& properties, const SolverO
   total.Info.States = files.Matrix.states();
   total.Info.Transitions = files.Matrix.transitions();
   if (!options.Conditions.empty())
-    PropertyQueries::Merge(total, SolveConditions(options, files, progress, curves));
+    PropertyQueries::Merge(total, ChainQueries::SolveConditions(options, files, progress, curves));
 
   std::vector<int> variables;
   variables.reserve(properties.size());
