@@ -240,12 +240,15 @@ Options (a value follows as the next word or after '='):
   --epsilon E         accuracy: relative change that ends an iteration, and
                       probability left out by transient truncation (1e-10)
   --max-iterations N  limit of an iterative method, in sweeps (10000)
-  --method M          steady-state method (default auto): auto (sparse LU
-                      for systems of up to 1000 states; above, SOR whose
-                      relaxation is tried against Gauss-Seidel and kept only
-                      while it converges faster), gs (Gauss-Seidel), sor
-                      (fixed relaxation: faster on some chains, diverging on
-                      others), jacobi, direct (sparse LU)
+  --method M          steady-state method (default auto): auto (GTH
+                      elimination for systems of up to 1000 states, and up
+                      to 4096 when the rates are stiff or the iteration
+                      does not converge; above, SOR whose relaxation is
+                      tried against Gauss-Seidel and kept only while it
+                      converges faster), gs (Gauss-Seidel), sor (fixed
+                      relaxation: faster on some chains, diverging on
+                      others), jacobi, direct (GTH elimination, up to 4096
+                      states)
   --omega W           relaxation of sor (default 1.1) and jacobi (0.9)
   --where COND        instead of the reward variables, the probability that
                       the marking satisfies COND, a condition over the place
