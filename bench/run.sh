@@ -9,7 +9,8 @@
 # A difference is marked loudly (!!! MISMATCH / !!! CHECKSUM) and makes the
 # script exit with status 1.
 #
-# Usage: bench/run.sh [--all] [--repeat N] [--bin DIR] [--micro] [--solve] [--keep] [CASE ...]
+# Usage: bench/run.sh [--all] [--repeat N] [--bin DIR] [--workers LIST] [--micro] [--solve]
+#                     [--keep] [CASE ...]
 #   CASE        model:N or model:A-B, e.g. kanban:6 fms:8-9
 #               (default: kanban:3-6 fms:3-8 maintenance:0-1); example:E,
 #               mdk:E and maintenance:E run an experiment of the example, of
@@ -21,6 +22,12 @@
 #               the run of median wall time (default 3; 1 for a quick look)
 #   --bin DIR   run the executables in DIR as they are, without building
 #               (for instance another build to compare with)
+#   --workers LIST  also run each case (not the deterministic mdk and
+#               maintenance ones) with each number of worker processes in
+#               the comma-separated LIST under mpirun, e.g. --workers 1,2
+#               (rows model/wN; the same counts and checksums are checked,
+#               peak_MB is the largest worker's; the bytes the workers sent
+#               each other are in the last column)
 #   --micro     also build and run the micro-benchmarks (bench/micro_bench)
 #   --solve     also run the solver's benchmark (bench/solve.sh: kanban N=5
 #               solved to 1e-10, against its target of 12 s and 250 MB, and
@@ -52,7 +59,7 @@ declare -A PUB_TRANS=(
 declare -A NUM_EXPERIMENTS=([example]=6 [mdk]=3 [maintenance]=2)
 
 usage() {
-  sed -n '2,31p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,38p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit "$1"
 }
 
@@ -65,6 +72,7 @@ for arg in "$@"; do
 done
 
 specs=()
+worker_counts=()
 micro=0
 solve=0
 keep=0
@@ -87,6 +95,14 @@ while [ $# -gt 0 ]; do
       exit 1
     }
     bindir=$(cd "$2" && pwd)
+    shift
+    ;;
+  --workers)
+    [[ ${2:-} =~ ^[1-9][0-9]*(,[1-9][0-9]*)*$ ]] || {
+      echo "bench/run.sh: --workers needs a list of worker counts, e.g. 1,2" >&2
+      exit 1
+    }
+    IFS=, read -r -a worker_counts <<<"$2"
     shift
     ;;
   --micro) micro=1 ;;
@@ -127,6 +143,11 @@ for spec in "${specs[@]}"; do
       exit 1
     fi
     cases+=("$model:$n")
+    if [ "$model" != mdk ] && [ "$model" != maintenance ]; then
+      for w in "${worker_counts[@]}"; do
+        cases+=("$model:$n:$w")
+      done
+    fi
   done
 done
 
@@ -198,13 +219,17 @@ case_command() {
   esac
 }
 
-# One run of a case into $dir; sets status.
+# One run of a case into $dir, with $workers worker processes under mpirun
+# when set (allowed to run as root); sets status.
 run_once() {
   local exe=$1 experiment=$2 name=$3 dir=$4
+  local launch=()
+  [ -n "$workers" ] && launch=(env OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1
+    mpirun --quiet --oversubscribe -np "$workers")
   rm -rf "$dir"
   mkdir -p "$dir"
-  /usr/bin/time -v -o "$dir/time.txt" "$exe" -P "$dir/" -N"$name" -B"$experiment" \
-    >"$dir/stdout.txt" 2>"$dir/stderr.txt"
+  /usr/bin/time -v -o "$dir/time.txt" "${launch[@]}" "$exe" -P "$dir/" -N"$name" \
+    -B"$experiment" >"$dir/stdout.txt" 2>"$dir/stderr.txt"
   status=$?
 }
 
@@ -249,6 +274,11 @@ printf "$fmt" model N states transitions wall_s cpu_s peak_MB B/state states/s t
 failures=0
 
 for c in "${cases[@]}"; do
+  workers=
+  if [[ $c =~ ^([a-z]+:[0-9]+):([0-9]+)$ ]]; then
+    c=${BASH_REMATCH[1]}
+    workers=${BASH_REMATCH[2]}
+  fi
   model=${c%%:*}
   n=${c#*:}
   read -r exe experiment name < <(case_command "$model" "$n")
@@ -314,9 +344,15 @@ for c in "${cases[@]}"; do
   read -r bps sps tps mb < <(awk -v r="$rss" -v s="$states" -v t="$trans" -v w="$wall" 'BEGIN {
       bps = s > 0 ? r * 1024 / s : 0; sps = w > 0 ? s / w : 0; tps = w > 0 ? t / w : 0
       printf "%.1f %.0f %.0f %.1f\n", bps, sps, tps, r / 1024 }')
-  printf "$fmt" "$model" "$n" "$states" "$trans" "$wall" "$cpu" "$mb" "$bps" "$sps" "$tps" \
+  label=$model
+  if [ -n "$workers" ]; then
+    label=$model/w$workers
+    sent=$(sed -n 's/^Workers: [0-9]*, \([0-9]*\) bytes sent between them (\([0-9.e+]*\) per state).*/\1 bytes between workers, \2 per state/p' "$dir/stderr.txt")
+    check="$check; ${sent:-no count of the bytes between workers}"
+  fi
+  printf "$fmt" "$label" "$n" "$states" "$trans" "$wall" "$cpu" "$mb" "$bps" "$sps" "$tps" \
     "$outbytes" "$runs" "$check"
-  echo "$model,$n,$states,$trans,$wall,$cpu,$rss,$bps,$sps,$tps,$outbytes,$runs,\"$count_check\",\"$sums\"" >>"$csv"
+  echo "$label,$n,$states,$trans,$wall,$cpu,$rss,$bps,$sps,$tps,$outbytes,$runs,\"$count_check\",\"$sums\"" >>"$csv"
 
   if [ $keep -eq 1 ]; then
     rm -f "$outroot/$name"-time*.txt

@@ -21,6 +21,7 @@ int TempTraceLevel = 0;
 bool gWriteStates = false;
 bool gShowProgress = false;
 unsigned long long gMaxStates = 0;
+unsigned long long gWorkers = 0;
 unsigned long long gMinFreeBytes = DefaultMinFreeBytes;
 
 namespace {
@@ -133,6 +134,11 @@ int LongOption(int argc, char** argv, int& i) {
                              "the limit must be a whole number of states, 1 or more", 1, gMaxStates)
                ? 1
                : -1;
+  if (std::strncmp(argument, "--workers", std::strlen("--workers")) == 0)
+    return WholeNumberOption(argc, argv, i, "--workers", "2",
+                             "the number of workers must be a whole number, 1 or more", 1, gWorkers)
+               ? 1
+               : -1;
   if (std::strncmp(argument, "--min-free", std::strlen("--min-free")) == 0) {
     unsigned long long mib = 0;
     if (!WholeNumberOption(argc, argv, i, "--min-free", "1024",
@@ -183,6 +189,11 @@ void PrintHelp(std::ostream& out, const char* program) {
          "  --max-states N  stop with status 1 when the chain has more than N states\n"
          "  --min-free MB stop with status 1 when less than MB MiB are free where the\n"
          "                files go (checked during the run; default 64)\n"
+         "  --workers N   generate with N worker processes on this machine (through\n"
+         "                mpirun); the files are those of a one-process run. Across\n"
+         "                machines: mpirun -np N --hostfile <hosts> "
+      << name
+      << " ...\n"
          "  --list-experiments  alone on the command line: the study's experiments, a table\n"
          "  --help        this text\n"
          "  --version     the program's version\n"
@@ -213,6 +224,7 @@ void ResetCommandLineSettings() {
   gWriteStates = false;
   gShowProgress = false;
   gMaxStates = 0;
+  gWorkers = 0;
   gMinFreeBytes = DefaultMinFreeBytes;
 }
 

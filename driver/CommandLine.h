@@ -17,6 +17,7 @@ extern int TempTraceLevel;            // -l: trace level, default 0
 extern bool gWriteStates;             // --states: also write the .sta file of the markings
 extern bool gShowProgress;            // --progress: progress on standard error every second
 extern unsigned long long gMaxStates; // --max-states: the most states a run may find (0: any)
+extern unsigned long long gWorkers;   // --workers: worker processes to start (0: not given)
 // --min-free: the free bytes the output files' file system must keep.
 constexpr unsigned long long DefaultMinFreeBytes = 64ULL << 20;
 extern unsigned long long gMinFreeBytes;

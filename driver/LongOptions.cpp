@@ -28,14 +28,15 @@ std::size_t Edits(std::string_view a, std::string_view b) {
 } // namespace
 
 const std::vector<std::string>& LongOptions::Names() {
-  static const std::vector<std::string> names = {"--states",   "--progress",         "--max-states",
-                                                 "--min-free", "--list-experiments", "--help",
-                                                 "--version"};
+  static const std::vector<std::string> names = {"--states",   "--progress", "--max-states",
+                                                 "--min-free", "--workers",  "--list-experiments",
+                                                 "--help",     "--version"};
   return names;
 }
 
 bool LongOptions::Known(std::string_view word) {
-  if (NameOf(word) == "--max-states" || NameOf(word) == "--min-free") // they take a value
+  if (NameOf(word) == "--max-states" || NameOf(word) == "--min-free" ||
+      NameOf(word) == "--workers") // they take a value
     return true;
   return std::find(Names().begin(), Names().end(), word) != Names().end();
 }

@@ -72,7 +72,18 @@ void ArrayOutOfBoundsError(const char* where) {
 
 namespace {
 const unsigned int* FaultState = nullptr;
+bool FaultsCaught = false;
 } // namespace
+
+void CatchModelFaults(bool caught) {
+  FaultsCaught = caught;
+}
+
+void EndForModelFault() {
+  if (FaultsCaught)
+    throw ModelFault{};
+  std::exit(1);
+}
 
 void SetFaultState(const unsigned int* stateNumber) {
   FaultState = stateNumber;
@@ -87,12 +98,12 @@ std::string FaultStateText() {
 void MarkingOutOfRange(const char* activity, const char* place, long long tokens) {
   std::cerr << "Error: activity " << activity << " would set place " << place << " to " << tokens
             << FaultStateText() << "; a place holds 0 to 32767 tokens" << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }
 
 void MarkingOutsideRange(const char* activity, const char* place, long long tokens, long long low,
                          long long high) {
   std::cerr << "Error: activity " << activity << " leaves place " << place << " at " << tokens
             << FaultStateText() << ", outside its range " << low << ".." << high << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }

@@ -31,6 +31,14 @@ void InvalidUnorderedType();
 // "Array out of bounds error at <where>".
 void ArrayOutOfBoundsError(const char* where);
 
+// The end of the run for a model fault whose message is on standard error:
+// exit status 1. While faults are caught (a worker of a distributed run
+// explores its part of a level), ModelFault is thrown instead, so that the
+// run can report the fault of the state a one-process run meets first.
+struct ModelFault {};
+[[noreturn]] void EndForModelFault();
+void CatchModelFaults(bool caught);
+
 // Model faults found while a model is explored. The generator names the
 // state whose firings it explores (the number pointed at, read when a fault
 // is reported); null outside exploration.

@@ -24,6 +24,8 @@ declare -A probe=(
   [libeigen3-dev]=/usr/include/eigen3/Eigen/Sparse
   [libxxhash-dev]=/usr/include/xxhash.h
   [libsqlite3-dev]=/usr/include/sqlite3.h
+  [libopenmpi-dev]=/usr/lib/x86_64-linux-gnu/openmpi/include/mpi.h
+  [openmpi-bin]=/usr/bin/mpirun
   [gnuplot-nox]=/usr/bin/gnuplot
   [valgrind]=/usr/bin/valgrind
   [libbenchmark-dev]=/usr/include/benchmark/benchmark.h
@@ -34,7 +36,8 @@ declare -A probe=(
   [libclang-rt-14-dev]=/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
 )
 
-build_pkgs=(g++ make cmake libeigen3-dev libxxhash-dev libsqlite3-dev gnuplot-nox)
+build_pkgs=(g++ make cmake libeigen3-dev libxxhash-dev libsqlite3-dev libopenmpi-dev openmpi-bin
+  gnuplot-nox)
 test_pkgs=("${build_pkgs[@]}" libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev valgrind)
 lint_pkgs=("${test_pkgs[@]}" clang-tidy-14 cppcheck python3)
 all_pkgs=("${lint_pkgs[@]}" libbenchmark-dev)

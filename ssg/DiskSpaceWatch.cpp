@@ -7,6 +7,8 @@
 #include <iostream>
 #include <sys/statvfs.h>
 
+#include "model/StandardErrors.h"
+
 DiskSpaceWatch::DiskSpaceWatch(const std::string& prefix, uint64_t reserveBytes)
     : Reserve(reserveBytes) {
   const std::string::size_type slash = prefix.rfind('/');
@@ -32,5 +34,5 @@ void DiskSpaceWatch::checkNow(uint64_t states) {
             << " states; the run stops before the disk is full: free some space or write the "
                "files elsewhere (-P)"
             << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }

@@ -15,7 +15,8 @@
 //   reserve of 64.0 MiB, after 1638400 states; the run stops before the
 //   disk is full: free some space or write the files elsewhere (-P)
 // The files written so far stay incomplete (the .arm header holds no state
-// count). The reserve is the driver's --min-free (64 MiB by default; 0
+// count; in a distributed run the end goes through EndForModelFault, so
+// that every worker ends together). The reserve is the driver's --min-free (64 MiB by default; 0
 // watches nothing). A file system that cannot be asked is not watched.
 class DiskSpaceWatch {
 public:

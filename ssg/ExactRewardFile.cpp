@@ -6,6 +6,10 @@
 #include "reward/PerformanceVariableNode.h"
 
 ExactRewardFile::ExactRewardFile(PVModel* model, const char* fileName) {
+  if (fileName == nullptr) {
+    File.openInMemory();
+    return;
+  }
   File.openOrExit(fileName, "Error: Could not open the exact reward file");
   File.putText(std::string_view(Magic, sizeof Magic - 1));
   File.putLittleEndian32(static_cast<uint32_t>(model->NumPVs));

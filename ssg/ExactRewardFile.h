@@ -28,7 +28,8 @@ public:
   static constexpr char Trailer[] = "END\n";
 
   // Opens (creates or truncates) the file and writes its header from the
-  // model's variables (PVList).
+  // model's variables (PVList). A null file name: records only, in memory
+  // (RecordWriter::openInMemory).
   ExactRewardFile(PVModel* model, const char* fileName);
   ExactRewardFile(const ExactRewardFile&) = delete;
   ExactRewardFile& operator=(const ExactRewardFile&) = delete;

@@ -7,6 +7,10 @@
 #include "ssg/ImpulseMap.h"
 
 ImpulseFile::ImpulseFile(int numVariables, const char* fileName) : NumVariables(numVariables) {
+  if (fileName == nullptr) {
+    File.openInMemory();
+    return;
+  }
   File.openOrExit(fileName, "Error: Could not open the impulse file");
   File.putText(std::string_view(Magic, sizeof Magic - 1));
   File.putLittleEndian32(static_cast<uint32_t>(numVariables));

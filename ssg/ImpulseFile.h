@@ -28,7 +28,8 @@ public:
   static constexpr char Magic[] = "SSGIMP1\n";
   static constexpr char Trailer[] = "END\n";
 
-  // Opens (creates or truncates) the file and writes its header.
+  // Opens (creates or truncates) the file and writes its header. A null
+  // file name: records only, in memory (RecordWriter::openInMemory).
   ImpulseFile(int numVariables, const char* fileName);
   ImpulseFile(const ImpulseFile&) = delete;
   ImpulseFile& operator=(const ImpulseFile&) = delete;

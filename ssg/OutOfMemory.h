@@ -15,6 +15,10 @@
 //   Error: out of memory after storing <n> states: could not allocate <b>
 //   bytes for <purpose>
 //   Give the run more memory, or reduce the model.
+// In a worker of a distributed run (ForWorker) the first line names the
+// worker ("Error: out of memory in worker 2 of 4 on <host> after storing
+// ..."), and the run ends through the given function, which ends every
+// worker with the status.
 class OutOfMemory {
 public:
   // Installs the new-handler; statesStored is read when memory runs out and
@@ -28,8 +32,14 @@ public:
   // bytesAsked 0 stands for an allocation of unknown size.
   [[noreturn]] static void Exit(uint64_t statesStored, uint64_t bytesAsked, const char* purpose);
 
+  // From now on the message names `worker` (kept, not copied) and the run
+  // ends through `end`.
+  static void ForWorker(const char* worker, void (*end)(int));
+
 private:
   static void Handler();
+  static const char* Worker;
+  static void (*End)(int);
   static const uint32_t* StatesStored;
   std::new_handler Previous;
   const uint32_t* PreviousStatesStored;

@@ -28,6 +28,23 @@ bool RecordWriter::open(const char* fileName) {
   return true;
 }
 
+void RecordWriter::openInMemory() {
+  if (Fd >= 0)
+    close();
+  Name = "(memory)";
+  InMemory = true;
+  Used = 0;
+  MemoryBytes.clear();
+  if (!Buffer)
+    Buffer = std::make_unique<char[]>(Capacity);
+}
+
+void RecordWriter::takeBytes(std::vector<char>& bytes) {
+  flush();
+  bytes.swap(MemoryBytes);
+  MemoryBytes.clear();
+}
+
 void RecordWriter::openOrExit(const char* fileName, const char* message) {
   if (!open(fileName))
     OpenFailed(message, fileName);
@@ -102,6 +119,11 @@ void RecordWriter::putCachedNumber(double value, NumberCache& cache, std::chars_
 }
 
 void RecordWriter::flush() {
+  if (InMemory) {
+    MemoryBytes.insert(MemoryBytes.end(), Buffer.get(), Buffer.get() + Used);
+    Used = 0;
+    return;
+  }
   if (Fd < 0 || FailedErrno != 0) {
     Used = 0;
     return;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Buffered writer of one output file (.arm, .var, ...), with exact number
 // formatting and checked writes.
@@ -47,7 +48,14 @@ public:
   bool open(const char* fileName);
   // open(), and on failure OpenFailed(message, fileName).
   void openOrExit(const char* fileName, const char* message);
-  bool isOpen() const { return Fd >= 0; }
+  // Writes into memory instead of a file (a worker's records of a
+  // distributed run, sent on as bytes): the same formatting, no file.
+  void openInMemory();
+  bool isOpen() const { return Fd >= 0 || InMemory; }
+  // Of a writer in memory: the bytes written so far, and taking them (the
+  // writer goes on empty).
+  std::size_t position() const { return MemoryBytes.size() + Used; }
+  void takeBytes(std::vector<char>& bytes);
   const std::string& fileName() const { return Name; }
 
   // Writing requires an open file.
@@ -131,6 +139,8 @@ private:
 
   int Fd = -1;
   std::string Name;
+  bool InMemory = false;
+  std::vector<char> MemoryBytes;
   std::unique_ptr<char[]> Buffer;
   std::size_t Used = 0;
 

@@ -26,6 +26,10 @@ void PutLittleEndian(RecordWriter& file, const void* value, std::size_t size) {
 Reward::Reward(PVModel* model, short fileType, char* fileName)
     : Model(model), FileType(fileType), NamesWritten(0),
       Binary(!(fileType == 1 || fileType == 3 || fileType == 5)) {
+  if (fileName == nullptr) {
+    File.openInMemory();
+    return;
+  }
   File.openOrExit(fileName, "Could not open file dude");
   for (int i = 0; i < Model->NumPVs; i++) {
     File.putText(Model->PVList[i]->Name);

@@ -32,7 +32,8 @@ public:
   short FileType;
   uint32_t NamesWritten;
 
-  // Opens (creates or truncates) the file and writes the header.
+  // Opens (creates or truncates) the file and writes the header. A null
+  // file name: records only, in memory (RecordWriter::openInMemory).
   Reward(PVModel* model, short fileType, char* fileName);
   // Closes the file if Close() was not called, without checking.
   ~Reward() = default;

@@ -24,6 +24,10 @@ StaWriter::StaWriter(StateColumns columns, const char* fileName, const StateLabe
       }
     }
   }
+  if (fileName == nullptr) {
+    File.openInMemory();
+    return;
+  }
   File.openOrExit(fileName, "Error: Could not open the state-marking file");
   std::string header = Columns.header();
   if (Labels != nullptr) {

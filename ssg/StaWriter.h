@@ -32,7 +32,8 @@ public:
   // `columns`, the parts of the vectors Write will be given, and of the
   // labels, if any (not owned; they must outlive the writer). Labels that
   // read places other than the first columns' 16-bit markings end the run
-  // with a message (exit status 1) before the file is opened.
+  // with a message (exit status 1) before the file is opened. A null file
+  // name: records only, in memory (RecordWriter::openInMemory).
   StaWriter(StateColumns columns, const char* fileName, const StateLabels* labels = nullptr);
   StaWriter(const StaWriter&) = delete;
   StaWriter& operator=(const StaWriter&) = delete;

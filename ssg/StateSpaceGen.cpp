@@ -23,6 +23,7 @@
 #include "reward/PVModel.h"
 #include "reward/PerformanceVariableNode.h"
 #include "ssg/DiskSpaceWatch.h"
+#include "ssg/DistributedGen.h"
 #include "ssg/ExactRewardFile.h"
 #include "ssg/HybridHash.h"
 #include "ssg/ImpulseFile.h"
@@ -257,7 +258,14 @@ void StateSpaceGen::SetMethodPointers() {
   RewardsFileName = base + ".rew";
   ImpulsesFileName = base + ".imp";
 
-  Model->WritePVTypeFile(pvtype.data());
+  // In a distributed run only the writer worker writes (or removes) files.
+  const bool writer = Distributed == nullptr || Distributed->writer();
+  if (Distributed != nullptr)
+    Distributed->RefuseUnsupported(Model->numActions > 0 &&
+                                   (MethodFlags & DeterministicFlag) != 0 &&
+                                   (MethodFlags & (ErlangFlag | UnsupportedFlags)) == 0);
+  if (writer)
+    Model->WritePVTypeFile(pvtype.data());
   FilesWritten = {pvtype, arm, var, RewardsFileName};
   const bool impulses = Model->HasImpulseRewards();
   if (impulses)
@@ -266,10 +274,11 @@ void StateSpaceGen::SetMethodPointers() {
     FilesWritten.push_back(StatesFileName);
 
   if (Model->numActions <= 0) {
-    RemoveEarlierFile(det);
+    if (writer)
+      RemoveEarlierFile(det);
     FindNext =
         impulses ? &StateSpaceGen::FindNextNormal<true> : &StateSpaceGen::FindNextNormal<false>;
-    GenStateSpaceNormal(arm.data(), var.data());
+    GenerateNormal(arm.data(), var.data());
     return;
   }
   // An unsupported distribution anywhere, or deterministic actions together
@@ -301,7 +310,8 @@ void StateSpaceGen::SetMethodPointers() {
   // A .det file of this name belongs to an earlier run of a model with
   // deterministic activities; beside this chain it would make a solver take
   // it for one.
-  RemoveEarlierFile(det);
+  if (writer)
+    RemoveEarlierFile(det);
 
   if (NumErlangActions > 0)
     FindNext =
@@ -312,7 +322,14 @@ void StateSpaceGen::SetMethodPointers() {
   else
     FindNext =
         impulses ? &StateSpaceGen::FindNextNormal<true> : &StateSpaceGen::FindNextNormal<false>;
-  GenStateSpaceNormal(arm.data(), var.data());
+  GenerateNormal(arm.data(), var.data());
+}
+
+void StateSpaceGen::GenerateNormal(char* armFile, char* varFile) {
+  if (Distributed != nullptr)
+    Distributed->Generate(armFile, varFile);
+  else
+    GenStateSpaceNormal(armFile, varFile);
 }
 
 void StateSpaceGen::AllocateWorkBuffers() {
@@ -580,7 +597,7 @@ double StateSpaceGen::AgeErlangAction(BaseActionClass* action, BaseGroupClass* g
               << action->Phase << ": its number of phases (ErlangParamM() = " << phases
               << ") must be a whole number from 1 to " << std::numeric_limits<short>::max()
               << ", the same for every member of its group (they age together)" << std::endl;
-    std::exit(1);
+    EndForModelFault();
   }
   Model->AgeAction(state, action);
   RewardAction = action;
@@ -703,7 +720,7 @@ void StateSpaceGen::FollowChain(double rate, double p, const ChainRules& rules) 
     std::cerr << rules.depthMessage << "(" << MAX_INSTANT_DEPTH << ")\n"
               << rules.depthMessageEnd << std::endl;
     std::cerr << "Please check the model and try again" << std::endl;
-    std::exit(1);
+    EndForModelFault();
   }
   BaseActionClass** enabled;
   const unsigned int numEnabled = EnabledInstantActions(enabled);
@@ -829,7 +846,7 @@ void StateSpaceGen::BadRate(BaseActionClass* action, BaseGroupClass* group) {
             << " (a rate must be a finite number, 0 or more; a group's weights must be finite, "
                "0 or more, and not all 0)"
             << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }
 
 void StateSpaceGen::CheckRewards(uint32_t number) {
@@ -847,14 +864,14 @@ void StateSpaceGen::BadReward(int variable, uint32_t number) {
             << (rate ? pv->RewardValue : pv->ImpulseValue) << " in state " << number << " (marking "
             << StoredStateColumns().describe(NextState) << "); a reward must be a finite number"
             << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }
 
 void StateSpaceGen::TooManyStates() {
   std::cerr << "Error: the chain has more than " << MaxStates << " states (--max-states "
             << MaxStates << ", reached while exploring state " << CurrentStateNumber
             << "); the run stops, its files incomplete" << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }
 
 void StateSpaceGen::BadTotalWeight(BaseActionClass* const* candidates, unsigned int numCandidates,
@@ -865,14 +882,14 @@ void StateSpaceGen::BadTotalWeight(BaseActionClass* const* candidates, unsigned 
   std::cerr << " have total weight " << totalWeight << " in a vanishing state reached from state "
             << CurrentStateNumber << " (their weights must add up to a finite number above 0)"
             << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }
 
 void StateSpaceGen::BadWeight(BaseActionClass* action, double weight) {
   std::cerr << "Error: activity " << action->ActionName << " has weight " << weight
             << " in a vanishing state reached from state " << CurrentStateNumber
             << " (a weight must be a finite number, 0 or more)" << std::endl;
-  std::exit(1);
+  EndForModelFault();
 }
 
 BaseGroupClass* StateSpaceGen::GroupOf(BaseActionClass* action) {
@@ -919,12 +936,16 @@ void StateSpaceGen::FireInstantOnly(BaseActionClass* action) {
 
 void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
   const uint64_t hash = StateTable->hashOf(NextState);
-  StateTable->prefetch(hash);
   const std::size_t count = Successors.size();
-  // The entry of the successor before has had a firing's time to arrive:
-  // its stored vector goes next.
-  if (count > 0)
-    StateTable->prefetchStored(Successors[count - 1].hash);
+  // In a distributed run the successors are looked up by their owners,
+  // later: nothing to bring near now.
+  if (Distributed == nullptr) [[likely]] {
+    StateTable->prefetch(hash);
+    // The entry of the successor before has had a firing's time to arrive:
+    // its stored vector goes next.
+    if (count > 0)
+      StateTable->prefetchStored(Successors[count - 1].hash);
+  }
   if (SuccessorStates.size() < (count + 1) * StoredStateSize)
     SuccessorStates.resize(2 * (count + 1) * StoredStateSize);
   std::memcpy(SuccessorStates.data() + count * StoredStateSize, NextState, StoredStateSize);
@@ -939,6 +960,11 @@ void StateSpaceGen::AddSuccessor(double value, const ChainRules& rules) {
 }
 
 template <bool Impulses> void StateSpaceGen::ResolveSuccessors(const ChainRules& rules) {
+  // In a distributed run the successors' owners look them up.
+  if (Distributed != nullptr) [[unlikely]] {
+    Distributed->CollectSuccessors(Impulses);
+    return;
+  }
   const std::size_t count = Successors.size();
   if (count > 0)
     StateTable->prefetchStored(Successors[count - 1].hash);

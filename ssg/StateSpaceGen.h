@@ -26,6 +26,7 @@ class HybridHash;
 class ResultsDB;
 class TraceFileContainer;
 class TraceFileTarvekSSG;
+class DistributedGen;
 
 // The state-space generator: turns a reward model into a continuous-time
 // Markov chain.
@@ -86,6 +87,8 @@ class TraceFileTarvekSSG;
 // instantaneous chains are allocated once and reused. Memory per state: the
 // state table's (StoredStateSize bytes plus 4 / load factor bytes).
 class StateSpaceGen {
+  friend class DistributedGen;
+
 public:
   // Longest chain of instantaneous firings after one timed firing; the next
   // one ends the run.
@@ -153,6 +156,11 @@ public:
   uint64_t MinFreeBytes = DiskSpaceWatch::DefaultReserveBytes;
   // The files the run wrote (complete once GenStateSpace returns).
   std::vector<std::string> FilesWritten;
+  // Set before GenStateSpace in a worker of a distributed run (not owned):
+  // the levels are explored by every worker together (DistributedGen),
+  // with this generator's successor operations, and only the writer worker
+  // writes files.
+  DistributedGen* Distributed = nullptr;
 
   // model, path prefix, experiment name, absorb flag (1: report absorbing
   // states), hash load factor, results database file, database entity (not
@@ -176,6 +184,8 @@ public:
   void SetMethodPointers();
   // Breadth-first exploration for models without deterministic actions.
   void GenStateSpaceNormal(char* armFile, char* varFile);
+  // GenStateSpaceNormal, or in a distributed run every worker's part of it.
+  void GenerateNormal(char* armFile, char* varFile);
   // Exploration of models with deterministic actions; also writes the .det
   // file.
   void GenStateSpaceDeterministic(char* armName, char* varName, char* detName);

@@ -16,6 +16,7 @@
 
 #include "tests/driver/OutputFaults.h"
 #include "tests/driver/Subprocess.h"
+#include "tests/ssg/DistributedRun.h"
 
 namespace fs = std::filesystem;
 
@@ -39,38 +40,68 @@ reward Inverse steady rate F == 6 && S == 0 ? 1 / Q : 0
 reward Kick steady { impulse Start F == 7 ? 1 / (r - 1) : 0 }
 )";
 
+// Faults in many states of one level: from state 1, Go fires into six
+// states (A = 1 .. 6). Experiment 0: every one of them has a rate that is
+// not a rate (1 / (r - 1)); experiment 1: a reward that is not finite in
+// those with A >= 3 and, from experiment 2, also a bad rate in those with
+// A >= 5 (found later in the run than the rewards of the states they
+// lead to). A run reports the fault it meets first.
+const char* const SpreadModel = R"(model Spread
+global int F = 0
+global double r = 1
+study { F = 0..2 }
+place S = 1, A, Q
+activity Go1 exponential(1) when S == 1 { S = 0; A = 1 }
+activity Go2 exponential(2) when S == 1 { S = 0; A = 2 }
+activity Go3 exponential(3) when S == 1 { S = 0; A = 3 }
+activity Go4 exponential(4) when S == 1 { S = 0; A = 4 }
+activity Go5 exponential(5) when S == 1 { S = 0; A = 5 }
+activity Go6 exponential(6) when S == 1 { S = 0; A = 6 }
+activity Step exponential(1) when S == 0 && Q == 0 && F > 0 { Q = 1 }
+activity Bad exponential(1 / (r - 1)) when S == 0 && Q == 0 && (F == 0 || F == 2 && A >= 5) { Q = 2 }
+reward Inverse steady rate F >= 1 && S == 0 && A >= 3 && Q == 1 ? 1 / (Q - 1) : 0
+)";
+
 class ModelFaultRunTest : public testing::Test {
 protected:
   static fs::path Dir;
   static fs::path Exe;
+  static fs::path SpreadExe;
   static std::string BuildOutput;
 
   static void SetUpTestSuite() {
     char name[] = "/tmp/lang_faults_XXXXXX";
     const char* made = mkdtemp(name);
     Dir = made != nullptr ? made : "/tmp/lang_faults";
-    std::ofstream(Dir / "faults.san") << FaultModel;
+    Exe = Build(FaultModel, "faults");
+    SpreadExe = Build(SpreadModel, "spread");
+  }
+  // The executable of the model `text`, or empty (BuildOutput tells why).
+  static fs::path Build(const char* text, const std::string& name) {
+    const fs::path source = Dir / (name + ".san");
+    const fs::path generated = Dir / ("gen_" + name);
+    std::ofstream(source) << text;
     RunResult compiled = RunProgram(SSG_BINARY_DIR "/ssg-compile",
-                                    {(Dir / "faults.san").string(), "-o", (Dir / "gen").string()});
+                                    {source.string(), "-o", generated.string()});
     if (compiled.status != 0) {
-      BuildOutput = compiled.err;
-      return;
+      BuildOutput += compiled.err;
+      return {};
     }
     std::string command = std::string(SSG_CXX) + " " + SSG_CXX_FLAGS + " -I" + SSG_SOURCE_DIR +
-                          " -I" + (Dir / "gen").string();
+                          " -I" + generated.string();
     for (const char* f : {"SAN.cpp", "RewardPVModel.cpp", "RewardPVNodes.cpp", "Study.cpp"})
-      command += " " + (Dir / "gen" / f).string();
+      command += " " + (generated / f).string();
+    const fs::path exe = Dir / ("gen-" + name);
     command += std::string(" ") + SSG_SOURCE_DIR + "/driver/main.cpp " + SSG_LIBS + " -o " +
-               (Dir / "gen-faults").string() + " 2>&1";
+               exe.string() + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
-      return;
+      return {};
     char buffer[4096];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
       BuildOutput.append(buffer, n);
-    if (pclose(pipe) == 0)
-      Exe = Dir / "gen-faults";
+    return pclose(pipe) == 0 ? exe : fs::path();
   }
   static void TearDownTestSuite() {
     std::error_code ignored;
@@ -96,6 +127,7 @@ protected:
 
 fs::path ModelFaultRunTest::Dir;
 fs::path ModelFaultRunTest::Exe;
+fs::path ModelFaultRunTest::SpreadExe;
 std::string ModelFaultRunTest::BuildOutput;
 
 } // namespace
@@ -163,4 +195,36 @@ TEST_F(ModelFaultRunTest, RewardThatIsNotFiniteEndsTheRun) {
   // The same rewards, finite, let the run complete.
   RunResult finite = Run(7, "d:r:2");
   EXPECT_EQ(finite.status, 0) << finite.err;
+}
+
+TEST_F(ModelFaultRunTest, WorkersReportTheFaultTheOneProcessRunMeetsFirst) {
+  ASSERT_FALSE(SpreadExe.empty()) << BuildOutput;
+  ASSERT_FALSE(Exe.empty()) << BuildOutput;
+  // Every fault of both models: the same status and message with 2 and 3
+  // workers as in one process, whichever worker found it.
+  struct Case {
+    const fs::path* exe;
+    int experiment;
+    const char* override;
+  };
+  std::vector<Case> cases;
+  for (int f = 0; f < 3; f++)
+    cases.push_back({&SpreadExe, f, ""});
+  for (int f = 0; f < 8; f++)
+    cases.push_back({&Exe, f, f == 3 ? "d:r:-1" : ""});
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"-P" + Dir.string() + "/", "-Nw",
+                                          "-B" + std::to_string(c.experiment)};
+    if (c.override[0] != '\0')
+      arguments.push_back(std::string("-O") + c.override);
+    const RunResult one = RunProgram(c.exe->string(), arguments);
+    EXPECT_EQ(one.status, 1) << one.err;
+    for (int workers : {2, 3}) {
+      const RunResult run = RunWorkers(workers, c.exe->string(), arguments);
+      EXPECT_EQ(run.status, one.status) << c.exe->filename() << " " << c.experiment;
+      EXPECT_EQ(run.err, one.err) << c.exe->filename() << " " << c.experiment << ", " << workers
+                                  << " workers";
+      EXPECT_TRUE(ArmClaimsNoCount((Dir / "w.arm").string()));
+    }
+  }
 }
