@@ -28,6 +28,9 @@ namespace {
 constexpr std::size_t QueryHead = 24;
 constexpr uint32_t AgedBit = 0x80000000u;
 
+// The parents whose records are sent to the writer in one round.
+constexpr uint64_t RoundStates = uint64_t(1) << 16;
+
 std::size_t Padded(std::size_t bytes) {
   return (bytes + 7) & ~std::size_t(7);
 }
@@ -489,47 +492,6 @@ uint64_t DistributedGen::ExploreLevel(uint32_t first, uint32_t last) {
   ByteBuffer& answersIn = AnswersIn;
   std::vector<std::size_t>& answersFrom = AnswersFrom;
   Exchange(answersOut, answersIn, answersFrom);
-  std::vector<uint32_t>& absorbing = Absorbing;
-  absorbing.clear();
-  std::size_t begin = 0;
-  for (std::size_t p = 0; p < Parents.size(); p++) {
-    const uint32_t n = Parents[p];
-    for (std::size_t s = begin; s < ParentEnd[p]; s++) {
-      const Pending& successor = Successors[s];
-      uint32_t number;
-      if (successor.worker == Local)
-        number = GlobalNumber[successor.index];
-      else
-        std::memcpy(
-            &number,
-            answersIn.data() + answersFrom[successor.worker] + 4 * std::size_t(successor.index), 4);
-      Gen.Transitions.add(number, successor.value);
-      if (impulses)
-        Gen.TransitionImpulses.add(number, SuccessorImpulses.data() + s * ImpulseWidth);
-    }
-    begin = ParentEnd[p];
-    if (Gen.Transitions.empty()) {
-      Gen.AbsorbingStates++;
-      absorbing.push_back(n);
-    }
-    Gen.TransitionsWritten += Gen.Transitions.size();
-    Gen.SelfLoopsWritten += Gen.Transitions.contains(n) ? 1 : 0;
-    RecordWriter& arm = *ArmRecords;
-    arm.putUnsignedLine(n);
-    for (const auto& entry : Gen.Transitions) {
-      arm.putUnsignedLine(entry.first);
-      arm.putScientific(entry.second);
-      arm.putChar('\n');
-    }
-    arm.putText("0\n");
-    index[ArmIndex].note(n, arm.position());
-    if (impulses) {
-      ImpRecords->WriteRecord(n, Gen.TransitionImpulses);
-      index[ImpIndex].note(n, ImpRecords->file().position());
-      Gen.TransitionImpulses.clear();
-    }
-    Gen.Transitions.clear();
-  }
   CatchModelFaults(false);
   std::cerr.rdbuf(standardError);
   // Anything else said on standard error meanwhile (warnings) is said now.
@@ -542,32 +504,90 @@ uint64_t DistributedGen::ExploreLevel(uint32_t first, uint32_t last) {
   // smallest key first.
   EndOnFault(first, last);
 
-  // 7. Every worker's records go to the writer.
-  std::vector<ByteBuffer>& recordsOut = RecordsOut;
-  ByteBuffer& out = recordsOut[0];
-  out.clear();
-  RecordWriter* writers[NumFiles] = {ArmRecords.get(), ImpRecords ? &ImpRecords->file() : nullptr,
-                                     &VarRecords->file(), &RewRecords->file(),
-                                     StaRecords ? &StaRecords->file() : nullptr};
-  std::vector<char>& bytes = RecordBytes;
-  for (int f = 0; f < NumFiles; f++) {
-    const std::vector<uint32_t>& entries = index[f].entries;
-    out.put(uint64_t(entries.size() / 2));
-    if (writers[f] != nullptr)
-      writers[f]->takeBytes(bytes);
-    else
-      bytes.clear();
-    out.put(uint64_t(bytes.size()));
-    out.append(entries.data(), entries.size() * 4);
-    out.append(bytes.data(), bytes.size());
+  // 7. The parents' records, formatted and sent to the writer a range of
+  // RoundStates numbers at a time (so that a level's records never have to
+  // be in memory at once); the new states' records go with the first.
+  const uint64_t rounds = (levelSize + RoundStates - 1) / RoundStates;
+  std::size_t parent = 0;
+  std::size_t begin = 0;
+  for (uint64_t round = 0; round < rounds; round++) {
+    const uint32_t low = uint32_t(first + round * RoundStates);
+    const uint32_t high = uint32_t(std::min<uint64_t>(last, uint64_t(low) + RoundStates - 1));
+    std::vector<uint32_t>& absorbing = Absorbing;
+    absorbing.clear();
+    for (; parent < Parents.size() && Parents[parent] <= high; parent++) {
+      const uint32_t n = Parents[parent];
+      for (std::size_t s = begin; s < ParentEnd[parent]; s++) {
+        const Pending& successor = Successors[s];
+        uint32_t number;
+        if (successor.worker == Local)
+          number = GlobalNumber[successor.index];
+        else
+          std::memcpy(&number,
+                      answersIn.data() + answersFrom[successor.worker] +
+                          4 * std::size_t(successor.index),
+                      4);
+        Gen.Transitions.add(number, successor.value);
+        if (impulses)
+          Gen.TransitionImpulses.add(number, SuccessorImpulses.data() + s * ImpulseWidth);
+      }
+      begin = ParentEnd[parent];
+      if (Gen.Transitions.empty()) {
+        Gen.AbsorbingStates++;
+        absorbing.push_back(n);
+      }
+      Gen.TransitionsWritten += Gen.Transitions.size();
+      Gen.SelfLoopsWritten += Gen.Transitions.contains(n) ? 1 : 0;
+      RecordWriter& arm = *ArmRecords;
+      arm.putUnsignedLine(n);
+      for (const auto& entry : Gen.Transitions) {
+        arm.putUnsignedLine(entry.first);
+        arm.putScientific(entry.second);
+        arm.putChar('\n');
+      }
+      arm.putText("0\n");
+      index[ArmIndex].note(n, arm.position());
+      if (impulses) {
+        ImpRecords->WriteRecord(n, Gen.TransitionImpulses);
+        index[ImpIndex].note(n, ImpRecords->file().position());
+        Gen.TransitionImpulses.clear();
+      }
+      Gen.Transitions.clear();
+    }
+
+    std::vector<ByteBuffer>& recordsOut = RecordsOut;
+    ByteBuffer& out = recordsOut[0];
+    out.clear();
+    RecordWriter* writers[NumFiles] = {ArmRecords.get(), ImpRecords ? &ImpRecords->file() : nullptr,
+                                       &VarRecords->file(), &RewRecords->file(),
+                                       StaRecords ? &StaRecords->file() : nullptr};
+    std::vector<char>& bytes = RecordBytes;
+    for (int f = 0; f < NumFiles; f++) {
+      const bool parents = f == ArmIndex || f == ImpIndex;
+      const std::vector<uint32_t>& entries = index[f].entries;
+      const bool now = parents || round == 0;
+      out.put(uint64_t(now ? entries.size() / 2 : 0));
+      if (now && writers[f] != nullptr)
+        writers[f]->takeBytes(bytes);
+      else
+        bytes.clear();
+      out.put(uint64_t(bytes.size()));
+      if (now) {
+        out.append(entries.data(), entries.size() * 4);
+        out.append(bytes.data(), bytes.size());
+        index[f].clear();
+      }
+    }
+    out.put(uint64_t(absorbing.size()));
+    out.append(absorbing.data(), absorbing.size() * 4);
+    ByteBuffer& records = Records;
+    std::vector<std::size_t>& recordsFrom = RecordsFrom;
+    Exchange(recordsOut, records, recordsFrom);
+    // The new states' records travel with the first round only.
+    const uint32_t newFirst = round == 0 ? uint32_t(last + 1) : 1;
+    const uint32_t newLast = round == 0 ? uint32_t(uint64_t(last) + levelNew) : 0;
+    WriteLevel(records, recordsFrom, low, high, newFirst, newLast);
   }
-  out.put(uint64_t(absorbing.size()));
-  out.append(absorbing.data(), absorbing.size() * 4);
-  ByteBuffer& records = Records;
-  std::vector<std::size_t>& recordsFrom = RecordsFrom;
-  Exchange(recordsOut, records, recordsFrom);
-  WriteLevel(records, recordsFrom, first, last, uint32_t(last + 1),
-             uint32_t(uint64_t(last) + levelNew));
   return levelNew;
 }
 
