@@ -40,10 +40,10 @@ public:
     if (bytes <= Capacity)
       return;
     const std::size_t capacity = std::max(bytes, 2 * Capacity);
-    std::unique_ptr<char[]> data(new char[capacity]);
+    std::unique_ptr<char[]> fresh(new char[capacity]);
     if (Size > 0)
-      std::memcpy(data.get(), Data.get(), Size);
-    Data = std::move(data);
+      std::memcpy(fresh.get(), Data.get(), Size);
+    Data = std::move(fresh);
     Capacity = capacity;
   }
 

@@ -150,7 +150,7 @@ void DistributedGen::CollectSuccessors(bool impulses) {
   const uint32_t parent = Gen.CurrentStateNumber;
   const std::size_t count = Gen.Successors.size();
   // The table entries of the successors owned here, brought near first.
-  HybridHash& table = *Gen.StateTable;
+  const HybridHash& table = *Gen.StateTable;
   Owners.resize(count);
   for (std::size_t i = 0; i < count; i++) {
     Owners[i] = Owner(Gen.Successors[i].hash, Size);
@@ -469,11 +469,11 @@ uint64_t DistributedGen::ExploreLevel(uint32_t first, uint32_t last) {
       NoteFault(FaultKey(uint32_t(newKeys[j] >> 32), 1, uint32_t(newKeys[j]), 2));
     }
     VarRecords->Calculate(number);
-    index[VarIndex].note(number, VarRecords->file().position());
-    index[RewIndex].note(number, RewRecords->file().position());
+    index[VarIndex].note(number, VarRecords->file().writtenBytes());
+    index[RewIndex].note(number, RewRecords->file().writtenBytes());
     if (StaRecords) {
       StaRecords->WriteRecord(number, state);
-      index[StaIndex].note(number, StaRecords->file().position());
+      index[StaIndex].note(number, StaRecords->file().writtenBytes());
     }
   }
 
@@ -546,10 +546,10 @@ uint64_t DistributedGen::ExploreLevel(uint32_t first, uint32_t last) {
         arm.putChar('\n');
       }
       arm.putText("0\n");
-      index[ArmIndex].note(n, arm.position());
+      index[ArmIndex].note(n, arm.writtenBytes());
       if (impulses) {
         ImpRecords->WriteRecord(n, Gen.TransitionImpulses);
-        index[ImpIndex].note(n, ImpRecords->file().position());
+        index[ImpIndex].note(n, ImpRecords->file().writtenBytes());
         Gen.TransitionImpulses.clear();
       }
       Gen.Transitions.clear();
@@ -776,7 +776,7 @@ void DistributedGen::EndOnWriteFailure(bool failed) {
   if (writer()) {
     WaitForWriter();
     StopWriter();
-    RecordWriter* files[NumFiles] = {
+    const RecordWriter* const files[NumFiles] = {
         &Gen.ArmFile, Gen.ImpulseRecords != nullptr ? &Gen.ImpulseRecords->file() : nullptr,
         &Gen.RewardWriter->file(), &Gen.ExactRewards->file(),
         Gen.MarkingWriter != nullptr ? &Gen.MarkingWriter->file() : nullptr};

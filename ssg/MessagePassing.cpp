@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+// The C interface only: Open MPI's C++ bindings are not used.
+#define OMPI_SKIP_MPICXX 1
 #include <mpi.h>
 
 namespace {

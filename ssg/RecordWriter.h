@@ -54,7 +54,7 @@ public:
   bool isOpen() const { return Fd >= 0 || InMemory; }
   // Of a writer in memory: the bytes written so far, and taking them (the
   // writer goes on empty).
-  std::size_t position() const { return MemoryBytes.size() + Used; }
+  std::size_t writtenBytes() const { return MemoryBytes.size() + Used; }
   void takeBytes(std::vector<char>& bytes);
   const std::string& fileName() const { return Name; }
 

@@ -81,8 +81,8 @@ protected:
     const fs::path source = Dir / (name + ".san");
     const fs::path generated = Dir / ("gen_" + name);
     std::ofstream(source) << text;
-    RunResult compiled = RunProgram(SSG_BINARY_DIR "/ssg-compile",
-                                    {source.string(), "-o", generated.string()});
+    RunResult compiled =
+        RunProgram(SSG_BINARY_DIR "/ssg-compile", {source.string(), "-o", generated.string()});
     if (compiled.status != 0) {
       BuildOutput += compiled.err;
       return {};

@@ -36,8 +36,8 @@ protected:
   // folders of their own: every file of the one-process run must be there,
   // byte for byte, and the progress lines and the count on standard output
   // must be the same.
-  void ExpectSameFiles(const std::string& program, int experiment, std::vector<int> workers,
-                       std::vector<std::string> extra = {"--states"}) {
+  void ExpectSameFiles(const std::string& program, int experiment, const std::vector<int>& workers,
+                       const std::vector<std::string>& extra = {"--states"}) {
     const std::string exe = std::string(SSG_BINARY_DIR) + "/" + program;
     const fs::path one = Dir / "one";
     fs::create_directories(one);
@@ -57,8 +57,8 @@ protected:
         const fs::path twin = folder / file.path().filename();
         ASSERT_TRUE(fs::exists(twin)) << twin;
         EXPECT_TRUE(ReadWholeFile(file.path().string()) == ReadWholeFile(twin.string()))
-            << program << " -B" << experiment << ", " << n << " workers: "
-            << file.path().filename() << " differs";
+            << program << " -B" << experiment << ", " << n << " workers: " << file.path().filename()
+            << " differs";
       }
       EXPECT_EQ(ProgressLines(run.out), ProgressLines(reference.out)) << program << " " << n;
       fs::remove_all(folder);
@@ -163,8 +163,8 @@ TEST_F(DistributedGenTest, TerminatedWorkerEndsTheRunWithoutACount) {
     return true;
   };
   const std::vector<std::string> arguments = {
-      "--quiet", "--oversubscribe", "-x", "ASAN_OPTIONS", "-np",
-      "2",       exe,               "-P" + Dir.string() + "/", "-Nx",  "-B4"};
+      "--quiet", "--oversubscribe",         "-x",  "ASAN_OPTIONS", "-np", "2",
+      exe,       "-P" + Dir.string() + "/", "-Nx", "-B4"};
   const RunResult run = RunControlled("/usr/bin/mpirun", arguments, controls);
   ASSERT_TRUE(signalled) << run.out << run.err;
   EXPECT_NE(run.status, 0) << run.out;

@@ -27,7 +27,7 @@ inline RunResult RunWorkers(int workers, const std::string& program,
                             const std::vector<std::string>& arguments) {
   std::vector<std::string> words = WorkerEnvironment();
   for (const char* word : {"mpirun", "--quiet", "--oversubscribe", "-x", "ASAN_OPTIONS", "-np"})
-    words.push_back(word);
+    words.emplace_back(word);
   words.push_back(std::to_string(workers));
   words.push_back(program);
   words.insert(words.end(), arguments.begin(), arguments.end());
