@@ -780,7 +780,7 @@ void DistributedGen::EndOnWriteFailure(bool failed) {
         &Gen.ArmFile, Gen.ImpulseRecords != nullptr ? &Gen.ImpulseRecords->file() : nullptr,
         &Gen.RewardWriter->file(), &Gen.ExactRewards->file(),
         Gen.MarkingWriter != nullptr ? &Gen.MarkingWriter->file() : nullptr};
-    for (RecordWriter* file : files)
+    for (const RecordWriter* file : files)
       if (file != nullptr && file->failed()) {
         MessagePassing::AgreeToEnd();
         file->reportFailure();
