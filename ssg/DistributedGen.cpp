@@ -1,6 +1,7 @@
 #include "ssg/DistributedGen.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iostream>
 
@@ -83,6 +84,13 @@ DistributedGen::DistributedGen(StateSpaceGen& generator, MessagePassing& workers
     // Nothing to agree on: the others are ended with this worker.
     MessagePassing::AbortAll(status);
   });
+}
+
+std::array<RecordWriter*, DistributedGen::NumFiles> DistributedGen::WriterFiles() const {
+  static_assert(NumFiles == FileIndex::NumFiles, "one writer per file of a level");
+  return {&Gen.ArmFile, Gen.ImpulseRecords != nullptr ? &Gen.ImpulseRecords->file() : nullptr,
+          &Gen.RewardWriter->file(), &Gen.ExactRewards->file(),
+          Gen.MarkingWriter != nullptr ? &Gen.MarkingWriter->file() : nullptr};
 }
 
 DistributedGen::~DistributedGen() {
@@ -229,13 +237,9 @@ void DistributedGen::Generate(char* armFile, char* varFile) {
 
   // The writer's files keep a failed write to themselves until the end of
   // the level, where every worker learns of it.
-  RecordWriter* files[NumFiles] = {};
+  std::array<RecordWriter*, NumFiles> files = {};
   if (writer()) {
-    files[ArmIndex] = &Gen.ArmFile;
-    files[ImpIndex] = Gen.ImpulseRecords != nullptr ? &Gen.ImpulseRecords->file() : nullptr;
-    files[VarIndex] = &Gen.RewardWriter->file();
-    files[RewIndex] = &Gen.ExactRewards->file();
-    files[StaIndex] = Gen.MarkingWriter != nullptr ? &Gen.MarkingWriter->file() : nullptr;
+    files = WriterFiles();
     for (RecordWriter* file : files)
       if (file != nullptr)
         file->deferFailures(true);
@@ -613,10 +617,7 @@ void DistributedGen::EndOnFault(uint32_t first, uint32_t last) {
 void DistributedGen::WriteRecords(const ByteBuffer& records, const std::vector<std::size_t>& from,
                                   uint32_t first, uint32_t last, uint32_t newFirst,
                                   uint32_t newLast) {
-  RecordWriter* files[NumFiles] = {
-      &Gen.ArmFile, Gen.ImpulseRecords != nullptr ? &Gen.ImpulseRecords->file() : nullptr,
-      &Gen.RewardWriter->file(), &Gen.ExactRewards->file(),
-      Gen.MarkingWriter != nullptr ? &Gen.MarkingWriter->file() : nullptr};
+  const std::array<RecordWriter*, NumFiles> files = WriterFiles();
   // Each worker's part: per file the record count, the byte count, the
   // (number, length) pairs and the bytes; then its absorbing states.
   struct Part {
@@ -776,11 +777,7 @@ void DistributedGen::EndOnWriteFailure(bool failed) {
   if (writer()) {
     WaitForWriter();
     StopWriter();
-    const RecordWriter* const files[NumFiles] = {
-        &Gen.ArmFile, Gen.ImpulseRecords != nullptr ? &Gen.ImpulseRecords->file() : nullptr,
-        &Gen.RewardWriter->file(), &Gen.ExactRewards->file(),
-        Gen.MarkingWriter != nullptr ? &Gen.MarkingWriter->file() : nullptr};
-    for (const RecordWriter* file : files)
+    for (const RecordWriter* file : WriterFiles())
       if (file != nullptr && file->failed()) {
         MessagePassing::AgreeToEnd();
         file->reportFailure();

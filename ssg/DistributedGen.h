@@ -1,6 +1,7 @@
 #ifndef SSG_DISTRIBUTEDGEN_H
 #define SSG_DISTRIBUTEDGEN_H
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -233,6 +234,10 @@ private:
   void FinishWriting();
   void EndOnWriteFailure(bool failed);
   [[noreturn]] void EndTogether(int status);
+  // The writer's files, in the order records travel (.arm, .imp, .var,
+  // .rew, .sta; null for a file the run does not write).
+  static constexpr int NumFiles = 5;
+  std::array<RecordWriter*, NumFiles> WriterFiles() const;
 };
 
 #endif
