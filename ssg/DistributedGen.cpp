@@ -243,9 +243,6 @@ void DistributedGen::Generate(char* armFile, char* varFile) {
     for (RecordWriter* file : files)
       if (file != nullptr)
         file->deferFailures(true);
-  }
-
-  if (writer()) {
     Progress = std::make_unique<ProgressReport>(Gen.ShowProgress);
     Space = std::make_unique<DiskSpaceWatch>(std::string(Gen.ExperimentPath) + Gen.ExperimentName,
                                              Gen.MinFreeBytes);

@@ -208,6 +208,7 @@ TEST_F(ModelFaultRunTest, WorkersReportTheFaultTheOneProcessRunMeetsFirst) {
     const char* override;
   };
   std::vector<Case> cases;
+  cases.reserve(11);
   for (int f = 0; f < 3; f++)
     cases.push_back({&SpreadExe, f, ""});
   for (int f = 0; f < 8; f++)
