@@ -15,6 +15,13 @@ constexpr uint64_t MessageBytes = uint64_t(1) << 30;
 
 bool Agreed = false;
 
+// One worker's value combined over all workers.
+uint64_t Reduce(uint64_t value, MPI_Op operation) {
+  uint64_t result = 0;
+  MPI_Allreduce(&value, &result, 1, MPI_UINT64_T, operation, MPI_COMM_WORLD);
+  return result;
+}
+
 void Finalize() {
   int initialized = 0;
   int finalized = 0;
@@ -90,21 +97,15 @@ void MessagePassing::exchange(const std::vector<ByteBuffer>& send, ByteBuffer& r
 }
 
 uint64_t MessagePassing::minimum(uint64_t value) {
-  uint64_t result = 0;
-  MPI_Allreduce(&value, &result, 1, MPI_UINT64_T, MPI_MIN, MPI_COMM_WORLD);
-  return result;
+  return Reduce(value, MPI_MIN);
 }
 
 uint64_t MessagePassing::maximum(uint64_t value) {
-  uint64_t result = 0;
-  MPI_Allreduce(&value, &result, 1, MPI_UINT64_T, MPI_MAX, MPI_COMM_WORLD);
-  return result;
+  return Reduce(value, MPI_MAX);
 }
 
 uint64_t MessagePassing::sum(uint64_t value) {
-  uint64_t result = 0;
-  MPI_Allreduce(&value, &result, 1, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
-  return result;
+  return Reduce(value, MPI_SUM);
 }
 
 uint64_t MessagePassing::sumBelow(uint64_t value) {
