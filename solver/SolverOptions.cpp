@@ -151,8 +151,10 @@ SolverOptions SolverOptions::Parse(const std::vector<std::string>& arguments) {
         options.SolveMethod = Method::Jacobi;
       else if (m == "direct")
         options.SolveMethod = Method::Direct;
+      else if (m == "multilevel")
+        options.SolveMethod = Method::Multilevel;
       else
-        Bad("--method: '" + m + "' is not one of auto, gs, sor, jacobi, direct");
+        Bad("--method: '" + m + "' is not one of auto, gs, sor, jacobi, direct, multilevel");
     } else if (name == "--omega") {
       double w = Number(name, takeValue());
       if (!(w > 0 && w < 2))
@@ -239,16 +241,19 @@ time-averaged interval values, and steady-state values (from state 1).
 Options (a value follows as the next word or after '='):
   --epsilon E         accuracy: relative change that ends an iteration, and
                       probability left out by transient truncation (1e-10)
-  --max-iterations N  limit of an iterative method, in sweeps (10000)
+  --max-iterations N  limit of an iterative method, in sweeps (cycles for
+                      multilevel) (10000)
   --method M          steady-state method (default auto): auto (GTH
                       elimination for systems of up to 1000 states, and up
                       to 4096 when the rates are stiff or the iteration
                       does not converge; above, SOR whose relaxation is
                       tried against Gauss-Seidel and kept only while it
-                      converges faster), gs (Gauss-Seidel), sor (fixed
+                      converges faster, or multilevel when it contracts
+                      too slowly), gs (Gauss-Seidel), sor (fixed
                       relaxation: faster on some chains, diverging on
                       others), jacobi, direct (GTH elimination, up to 4096
-                      states)
+                      states), multilevel (Gauss-Seidel corrected by
+                      aggregated chains, for closed classes)
   --omega W           relaxation of sor (default 1.1) and jacobi (0.9)
   --where COND        instead of the reward variables, the probability that
                       the marking satisfies COND, a condition over the place
@@ -314,6 +319,8 @@ const char* SolverOptions::MethodName(Method method) {
     return "jacobi";
   case Method::Direct:
     return "direct";
+  case Method::Multilevel:
+    return "multilevel";
   }
   return "?";
 }

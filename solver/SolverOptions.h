@@ -11,7 +11,7 @@
 // word or after '=' (--epsilon 1e-12, --epsilon=1e-12).
 class SolverOptions {
 public:
-  enum class Method { Auto, GaussSeidel, SOR, Jacobi, Direct };
+  enum class Method { Auto, GaussSeidel, SOR, Jacobi, Direct, Multilevel };
 
   std::string Prefix;     // <path><name> of the files
   double Epsilon = 1e-10; // accuracy of iterations and truncations

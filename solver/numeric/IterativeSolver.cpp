@@ -25,16 +25,18 @@ inline void Track(double& largest, double d, double next) {
     largest = std::numeric_limits<double>::infinity();
 }
 
-// One Gauss-Seidel/SOR sweep; returns the largest relative change.
+// One Gauss-Seidel/SOR sweep, in increasing or decreasing order of the
+// states; returns the largest relative change.
 template <bool Closed, bool Contiguous, class Rate, class Exit>
-double Sweep(const LinearSystem& system, Rate rate, Exit exit, double* x, double* in,
-             double omega) {
+double SweepRows(const LinearSystem& system, Rate rate, Exit exit, double* x, double* in,
+                 double omega, bool backward) {
   const RateMatrix& matrix = system.matrix();
   const std::uint32_t* column = matrix.columns();
   const std::uint32_t* states = system.states();
   const std::size_t count = system.size();
   double largest = 0;
-  for (std::size_t n = 0; n < count; n++) {
+  for (std::size_t m = 0; m < count; m++) {
+    const std::size_t n = backward ? count - 1 - m : m;
     const std::uint32_t j = Contiguous ? static_cast<std::uint32_t>(n) : states[n];
     double b = in[j];
     if constexpr (!Closed)
@@ -230,7 +232,10 @@ private:
 LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
                                             SolverOptions::Method method,
                                             const SolverOptions& options, double* x, double* work,
-                                            Progress& progress, const std::string& label) {
+                                            Progress& progress, const std::string& label,
+                                            std::uint64_t probe, bool* slow, bool resume) {
+  if (method == SolverOptions::Method::Multilevel)
+    method = SolverOptions::Method::Auto;
   LinearSystem::Report report;
   const bool adaptive = method == SolverOptions::Method::Auto;
   Relaxation relaxation(system, adaptive, options.omegaFor(method));
@@ -241,7 +246,8 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
   const double tolerance = 10 * epsilon;
 
   const double start = system.closed() ? 1.0 / double(system.size()) : 0.0;
-  system.forEachState([&](std::uint32_t j) { x[j] = start; });
+  if (!resume)
+    system.forEachState([&](std::uint32_t j) { x[j] = start; });
   system.inflow(x, work);
   // The changes of the last Window + 1 sweeps, for the contraction rate.
   std::array<double, Window + 1> changes{};
@@ -256,15 +262,7 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
         Normalise(system, x);
       system.inflow(x, work);
     } else {
-      change = system.matrix().rates().visit([&](auto rate) {
-        return system.matrix().exitRates().visit([&](auto exit) {
-          if (!system.closed())
-            return Sweep<false, false>(system, rate, exit, x, work, omega);
-          if (system.states() == nullptr)
-            return Sweep<true, true>(system, rate, exit, x, work, omega);
-          return Sweep<true, false>(system, rate, exit, x, work, omega);
-        });
-      });
+      change = Sweep(system, x, work, omega);
       if (it % Block == 0) {
         if (system.closed())
           Normalise(system, x);
@@ -286,6 +284,24 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
     if (!std::isfinite(change) && !adaptive) // overflow: the iteration diverges
       break;
     changes[it % (Window + 1)] = change;
+    if (probe > 0 && it >= probe && it % Block == 0 && slow != nullptr &&
+        std::isfinite(changes[(it + 1) % (Window + 1)])) {
+      probe = 0; // measured once
+      LinearSystem::Report rate;
+      Estimate(rate, change, changes[(it + 1) % (Window + 1)]);
+      const double needed = rate.ErrorEstimate <= epsilon ? 0.0
+                            : rate.Contraction < 1        ? std::log(epsilon / rate.ErrorEstimate) /
+                                                         std::log(rate.Contraction)
+                                                   : std::numeric_limits<double>::infinity();
+      if (needed > double(SlowSweeps)) {
+        *slow = true;
+        report.Contraction = rate.Contraction;
+        report.ErrorEstimate = rate.ErrorEstimate;
+        report.Residual = system.residual(x, work);
+        report.Method = methodName();
+        return report;
+      }
+    }
     if (change <= epsilon) {
       Estimate(report, change, changes[(it + 1) % (Window + 1)]);
       report.Residual = system.residual(x, work);
@@ -309,11 +325,25 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
   return report;
 }
 
+double IterativeSolver::Sweep(const LinearSystem& system, double* x, double* in, double omega,
+                              bool backward) {
+  return system.matrix().rates().visit([&](auto rate) {
+    return system.matrix().exitRates().visit([&](auto exit) {
+      if (!system.closed())
+        return SweepRows<false, false>(system, rate, exit, x, in, omega, backward);
+      if (system.states() == nullptr)
+        return SweepRows<true, true>(system, rate, exit, x, in, omega, backward);
+      return SweepRows<true, false>(system, rate, exit, x, in, omega, backward);
+    });
+  });
+}
+
 std::string IterativeSolver::EstimateText(const LinearSystem::Report& report) {
   if (!(report.Contraction > 0) || report.Iterations == 0)
     return "";
   if (!(report.Contraction < 1))
     return "; not contracting";
-  return "; contraction " + Fixed(report.Contraction) + " per sweep, estimated error " +
+  return "; contraction " + Fixed(report.Contraction) +
+         (report.Method == "multilevel" ? " per cycle" : " per sweep") + ", estimated error " +
          Sci(report.ErrorEstimate);
 }

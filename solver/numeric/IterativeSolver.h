@@ -62,12 +62,30 @@ class IterativeSolver {
 public:
   // Solves for x (entries of the system's states are written; others are
   // left alone); `work` is a vector of the chain's size.
+  //
+  // With `probe` > 0 (auto), the first block end from `probe` sweeps on with
+  // a measured contraction predicts the sweeps still needed; more than
+  // SlowSweeps stops the iteration there with *slow set, Converged false and
+  // x its (normalised) iterate, for a faster method to go on from. Method
+  // Multilevel is taken as Auto here (it applies to closed classes only).
+  // With `resume`, the iteration starts from x instead of the uniform
+  // distribution (closed) or 0 (transient).
   static LinearSystem::Report Solve(const LinearSystem& system, SolverOptions::Method method,
                                     const SolverOptions& options, double* x, double* work,
-                                    Progress& progress, const std::string& label);
+                                    Progress& progress, const std::string& label,
+                                    std::uint64_t probe = 0, bool* slow = nullptr,
+                                    bool resume = false);
+  static constexpr std::uint64_t SlowSweeps = 400;
   // "; contraction 0.97 per sweep, estimated error 3e-12" (or "" when the
   // report has no rate), for messages.
   static std::string EstimateText(const LinearSystem::Report& report);
+
+  // One sweep over the system (Gauss-Seidel for omega 1), in increasing or
+  // (backward) decreasing order of the states, with `in` holding the inflow
+  // of x, which it keeps current; returns the largest relative change of a
+  // component.
+  static double Sweep(const LinearSystem& system, double* x, double* in, double omega = 1.0,
+                      bool backward = false);
 };
 
 #endif

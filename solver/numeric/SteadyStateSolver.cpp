@@ -11,6 +11,7 @@
 #include "solver/numeric/DirectSolver.h"
 #include "solver/numeric/GthSolver.h"
 #include "solver/numeric/IterativeSolver.h"
+#include "solver/numeric/MultilevelSolver.h"
 #include "solver/numeric/RateMatrix.h"
 
 namespace {
@@ -69,6 +70,17 @@ Method AutoMethod(const LinearSystem& system, std::string& why) {
   return Method::Auto;
 }
 
+std::string NotConverged(const std::string& label, const LinearSystem::Report& report,
+                         const SolverOptions& options) {
+  const std::string limit = std::to_string(options.MaxIterations) + " iterations";
+  return label + ": " + report.Method +
+         (report.Iterations < options.MaxIterations
+              ? " stopped after " + std::to_string(report.Iterations) +
+                    " iterations, too slow to converge within " + limit
+              : " did not converge within " + limit) +
+         " (residual " + Sci(report.Residual) + IterativeSolver::EstimateText(report) + ")";
+}
+
 // Solves one system with the method the options choose for it.
 LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions& options,
                                  double* x, double* work, Progress& progress,
@@ -97,14 +109,49 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
       failure = label + ": " + why;
     return report;
   }
+  if (method == Method::Multilevel && system.closed()) {
+    const double start = 1.0 / double(system.size());
+    system.forEachState([&](std::uint32_t j) { x[j] = start; });
+    LinearSystem::Report report =
+        MultilevelSolver::Solve(system, options, x, work, progress, label);
+    if (!report.Converged)
+      failure = NotConverged(label, report, options);
+    return report;
+  }
+  // auto: an iteration on a closed class that contracts too slowly goes on
+  // by multilevel aggregation from its iterate.
+  bool slow = false;
+  const bool probe = options.SolveMethod == Method::Auto && system.closed();
   LinearSystem::Report report =
-      IterativeSolver::Solve(system, method, options, x, work, progress, label);
+      IterativeSolver::Solve(system, method, options, x, work, progress, label,
+                             probe ? SteadyStateSolver::ProbeSweeps : 0, &slow);
+  if (slow) {
+    const std::uint64_t sweeps = report.Iterations;
+    choice += "; after " + std::to_string(sweeps) + " sweeps (" + report.Method +
+              ") the contraction per sweep was " + Short(report.Contraction) +
+              ", too slow, so multilevel aggregation";
+    SolverOptions budget = options;
+    budget.MaxIterations =
+        std::max<std::uint64_t>(1, options.MaxIterations / SteadyStateSolver::SweepsPerCycle);
+    report = MultilevelSolver::Solve(system, budget, x, work, progress, label);
+    if (!report.Converged && options.MaxIterations > sweeps) {
+      // Aggregation does not help this chain: the iteration goes on from
+      // where the aggregation left x, with the sweeps left.
+      choice += ", which contracted by only " + Short(report.Contraction) + " per cycle in " +
+                std::to_string(report.Iterations) + " cycles, so the iteration again";
+      budget.MaxIterations = options.MaxIterations - sweeps;
+      report = IterativeSolver::Solve(system, Method::Auto, budget, x, work, progress, label, 0,
+                                      nullptr, true);
+    }
+    report.Iterations += sweeps;
+  }
   if (!report.Converged && options.SolveMethod == Method::Auto && GthSolver::Fits(system)) {
     // The iteration could not establish its accuracy (a nearly
     // decomposable chain whose rates look ordinary): eliminate instead.
     std::string why;
     choice += "; the iteration did not converge (" + report.Method + ", " +
-              std::to_string(report.Iterations) + " sweeps" +
+              std::to_string(report.Iterations) +
+              (report.Method == "multilevel" ? " sweeps and cycles" : " sweeps") +
               IterativeSolver::EstimateText(report) + "), so direct (GTH elimination)";
     const std::uint64_t sweeps = report.Iterations;
     report = DirectSolver::Solve(system, options.Epsilon, x, work, why);
@@ -120,9 +167,7 @@ LinearSystem::Report SolveSystem(const LinearSystem& system, const SolverOptions
                 " iterations (values became negative or overflowed" +
                 (method == Method::SOR ? "; try a smaller --omega or --method gs)" : ")");
     else
-      failure = label + ": " + report.Method + " did not converge within " +
-                std::to_string(options.MaxIterations) + " iterations (residual " +
-                Sci(report.Residual) + IterativeSolver::EstimateText(report) + ")";
+      failure = NotConverged(label, report, options);
   }
   return report;
 }

@@ -42,7 +42,13 @@ class RateMatrix;
 //   StiffSpread or more (failure rates of 1e-6 beside repair rates of 1,
 //   nearly decomposable groups): GTH, since the iteration converges too
 //   slowly there for its stopping rule to establish the accuracy;
-// - otherwise the iteration with adaptive relaxation.
+// - otherwise the iteration with adaptive relaxation; a closed class on
+//   which its contraction after ProbeSweeps predicts more than
+//   IterativeSolver::SlowSweeps more sweeps goes on by MultilevelSolver,
+//   and back to the iteration if the aggregation would not converge within
+//   its share of --max-iterations.
+// --method multilevel solves closed classes by MultilevelSolver from the
+// uniform distribution, and a transient part as auto does.
 // A system that does not converge leaves Converged false with its residual;
 // the distribution is then not to be used for values.
 //
@@ -58,6 +64,14 @@ public:
   // Largest over smallest rate from which auto takes a system of up to
   // DirectMaximum states to be stiff.
   static constexpr double StiffSpread = 1e6;
+  // auto measures an iteration's contraction after this many sweeps (and
+  // hands a closed class that needs more than IterativeSolver::SlowSweeps
+  // to MultilevelSolver).
+  static constexpr std::uint64_t ProbeSweeps = 64;
+  // A multilevel cycle costs about this many sweeps: auto gives the
+  // aggregation --max-iterations / SweepsPerCycle cycles, and goes back to
+  // the iteration (from the aggregation's iterate) when it would need more.
+  static constexpr std::uint64_t SweepsPerCycle = 4;
 
   struct ClassResult {
     std::size_t States = 0;

@@ -112,7 +112,9 @@ void ResultTable::PrintSummary(std::ostream& out, const ChainFiles& files,
       out << ", exact elimination (each probability to a few roundings)";
     else if (!s.Methods.empty())
       out << ", estimated relative error " << Sci(s.ErrorEstimate)
-          << " (from the contraction per sweep)";
+          << (s.Methods.find("multilevel") != std::string::npos
+                  ? " (from the contraction per sweep or cycle)"
+                  : " (from the contraction per sweep)");
     out << '\n';
     if (!s.Choices.empty())
       out << "auto: " << s.Choices << '\n';
