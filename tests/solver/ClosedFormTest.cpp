@@ -13,8 +13,8 @@
 namespace {
 
 using Method = SolverOptions::Method;
-const Method AllMethods[] = {Method::Auto, Method::GaussSeidel, Method::SOR, Method::Jacobi,
-                             Method::Direct};
+const Method AllMethods[] = {Method::Auto,   Method::GaussSeidel, Method::SOR,
+                             Method::Jacobi, Method::Direct,      Method::Multilevel};
 
 // A unit that fails at rate lambda and is repaired at rate mu; state 1 up.
 TestChain RepairableUnit(double lambda, double mu) {

@@ -44,7 +44,7 @@ TEST(ExampleTest, ReliabilityAndAvailabilityMatchTheDenseComputation) {
   // Every steady-state method agrees with the reference.
   for (SolverOptions::Method method :
        {SolverOptions::Method::GaussSeidel, SolverOptions::Method::Jacobi,
-        SolverOptions::Method::Direct}) {
+        SolverOptions::Method::Direct, SolverOptions::Method::Multilevel}) {
     ChainSolver::Result other = SolvePrefix(prefix, MethodOptions(method, 1e-12));
     ASSERT_TRUE(other.complete()) << other.Info.Failure;
     EXPECT_NEAR(RowOf(other, "Availibility").Value, dense.Limit().dot(dense.Rewards[1]), 1e-10)

@@ -13,6 +13,9 @@
 #include <Eigen/Dense>
 #include <unsupported/Eigen/MatrixFunctions>
 
+#include "solver/Progress.h"
+#include "solver/numeric/BottomComponents.h"
+#include "solver/numeric/RateMatrix.h"
 #include "solver/numeric/SteadyStateSolver.h"
 #include "solver/results/ResultTable.h"
 #include "tests/solver/SolverTestFiles.h"
@@ -20,8 +23,8 @@
 namespace {
 
 using Method = SolverOptions::Method;
-const Method AllMethods[] = {Method::Auto, Method::GaussSeidel, Method::SOR, Method::Jacobi,
-                             Method::Direct};
+const Method AllMethods[] = {Method::Auto,   Method::GaussSeidel, Method::SOR,
+                             Method::Jacobi, Method::Direct,      Method::Multilevel};
 
 // The stationary distribution of an irreducible chain (rates[i][j], i != j)
 // by elimination in long double, written independently of the solver: the
@@ -507,6 +510,191 @@ TEST(HardChainTest, RandomStiffChainsEveryValueWithinItsStatedAccuracy) {
     }
   }
   EXPECT_GT(checked, 3 * refused) << checked << " values checked, " << refused << " refused";
+}
+
+} // namespace
+
+namespace {
+
+// A chain given as a list of transitions (from, to, rate), states from 0.
+struct Transitions {
+  std::uint32_t States = 0;
+  std::vector<std::vector<std::pair<std::uint32_t, double>>> Rows;
+  explicit Transitions(std::uint32_t states) : States(states), Rows(states) {}
+  void add(std::uint32_t from, std::uint32_t to, double rate) { Rows[from].emplace_back(to, rate); }
+  RateMatrix matrix() const {
+    RateMatrix m;
+    std::uint64_t count = 0;
+    for (const auto& row : Rows)
+      count += row.size();
+    m.begin(States, count);
+    for (const auto& row : Rows) {
+      m.startRow();
+      for (const auto& [to, rate] : row)
+        m.add(to, rate);
+    }
+    m.finish();
+    return m;
+  }
+};
+
+SteadyStateSolver::Result SolveSteady(const Transitions& chain, Method method, double epsilon) {
+  const RateMatrix matrix = chain.matrix();
+  Progress quiet(false);
+  BottomComponents classes;
+  classes.find(matrix, quiet);
+  SolverOptions options = MethodOptions(method, epsilon);
+  options.MaxIterations = 20000;
+  return SteadyStateSolver::Solve(matrix, classes, options, quiet);
+}
+
+// The largest relative error of the solver's distribution against an exact
+// one, over the probabilities a double holds to its precision.
+double WorstRelativeError(const std::vector<double>& solved, const std::vector<double>& exact) {
+  double worst = 0;
+  for (std::size_t i = 0; i < exact.size(); i++)
+    if (exact[i] > 1e-280)
+      worst = std::max(worst, std::fabs(solved[i] - exact[i]) / exact[i]);
+  return worst;
+}
+
+// A reversible chain on a side x side grid: the stationary distribution pi
+// is drawn (spread over `spread` orders of magnitude) and each neighbouring
+// pair gets a symmetric weight w; q_ij = w / pi_i satisfies detailed balance
+// pi_i q_ij = pi_j q_ji, so pi is the exact answer. `weak` scales the
+// weights between the left and the right half: a nearly decomposable chain.
+Transitions ReversibleGrid(std::uint32_t side, double spread, double weak,
+                           std::vector<double>& exact, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const std::uint32_t n = side * side;
+  std::vector<double> pi(n);
+  double total = 0;
+  for (double& p : pi) {
+    p = std::pow(10.0, -spread * unit(random));
+    total += p;
+  }
+  exact.resize(n);
+  for (std::uint32_t i = 0; i < n; i++)
+    exact[i] = pi[i] / total;
+  Transitions chain(n);
+  auto join = [&](std::uint32_t i, std::uint32_t j, double w) {
+    chain.add(i, j, w / pi[i]);
+    chain.add(j, i, w / pi[j]);
+  };
+  for (std::uint32_t y = 0; y < side; y++)
+    for (std::uint32_t x = 0; x < side; x++) {
+      const std::uint32_t i = y * side + x;
+      const double w = std::pow(10.0, -3 * unit(random));
+      if (x + 1 < side)
+        join(i, i + 1, x + 1 == side / 2 ? w * weak : w);
+      if (y + 1 < side)
+        join(i, i + side, std::pow(10.0, -3 * unit(random)));
+    }
+  return chain;
+}
+
+// Grids of 1600 states with random rates, plain, stiff (probabilities
+// spread over six decades) and nearly decomposable (the halves coupled by
+// 1e-6 of the other rates): every probability the multilevel method and
+// auto give is within ten times epsilon of the closed form.
+TEST(HardChainTest, LargeReversibleChainsMatchTheirClosedForm) {
+  const double epsilon = 1e-10;
+  struct Case {
+    std::uint32_t Side;
+    double Spread, Weak;
+  };
+  for (const Case& c : {Case{40, 0.0, 1.0}, Case{40, 6.0, 1.0}, Case{40, 2.0, 1e-6}}) {
+    SCOPED_TRACE("spread " + std::to_string(c.Spread) + ", weak " + std::to_string(c.Weak));
+    std::vector<double> exact;
+    const Transitions chain = ReversibleGrid(c.Side, c.Spread, c.Weak, exact, 7);
+    for (Method method : {Method::Multilevel, Method::Auto}) {
+      SCOPED_TRACE(SolverOptions::MethodName(method));
+      const SteadyStateSolver::Result result = SolveSteady(chain, method, epsilon);
+      ASSERT_TRUE(result.Converged) << result.Failure;
+      EXPECT_LE(WorstRelativeError(result.Distribution, exact), 10 * epsilon)
+          << result.Methods << "; " << result.Choices;
+    }
+  }
+}
+
+// A birth-death line on which Gauss-Seidel contracts by nearly 1 per sweep:
+// auto measures that, says so and goes on by multilevel aggregation, and
+// the answer is the closed form pi_k ~ (up / down)^k.
+TEST(HardChainTest, AutoHandsASlowIterationToMultilevelAggregation) {
+  const std::uint32_t n = 5000;
+  const double up = 1.0, down = 1.05, epsilon = 1e-10;
+  Transitions chain(n);
+  std::vector<double> exact(n);
+  double weight = 1, total = 0;
+  for (std::uint32_t k = 0; k < n; k++) {
+    exact[k] = weight;
+    total += weight;
+    weight *= up / down;
+    if (k + 1 < n)
+      chain.add(k, k + 1, up);
+    if (k > 0)
+      chain.add(k, k - 1, down);
+  }
+  for (double& p : exact)
+    p /= total;
+  const SteadyStateSolver::Result result = SolveSteady(chain, Method::Auto, epsilon);
+  ASSERT_TRUE(result.Converged) << result.Failure;
+  EXPECT_NE(result.Choices.find("so multilevel aggregation"), std::string::npos) << result.Choices;
+  EXPECT_EQ(result.Methods, "multilevel");
+  EXPECT_LE(WorstRelativeError(result.Distribution, exact), 10 * epsilon);
+}
+
+// A chain without detailed balance: a queue whose server has two phases
+// (rates 0.2 and 1.8 out of the first, 2 out of the second) feeding a
+// second queue (rate 4), arrivals at 4 c, both of capacity c. The
+// multilevel method against the long double elimination of the test.
+TEST(HardChainTest, TandemQueueByMultilevelAggregation) {
+  const int c = 9;
+  auto index = [&](int q1, int phase, int q2) { return (q1 * 2 + phase) * (c + 1) + q2; };
+  const int n = (c + 1) * 2 * (c + 1);
+  std::vector<std::vector<double>> rates(n, std::vector<double>(n, 0.0));
+  for (int q1 = 0; q1 <= c; q1++)
+    for (int phase = 0; phase < 2; phase++)
+      for (int q2 = 0; q2 <= c; q2++) {
+        const int i = index(q1, phase, q2);
+        if (q1 < c)
+          rates[i][index(q1 + 1, phase, q2)] += 4.0 * c;
+        if (q1 > 0 && phase == 0 && q2 < c)
+          rates[i][index(q1 - 1, 0, q2 + 1)] += 0.2;
+        if (q1 > 0 && phase == 0)
+          rates[i][index(q1, 1, q2)] += 1.8;
+        if (phase == 1 && q1 > 0 && q2 < c)
+          rates[i][index(q1 - 1, 0, q2 + 1)] += 2.0;
+        if (q2 > 0)
+          rates[i][index(q1, phase, q2 - 1)] += 4.0;
+      }
+  // A customer in the second phase is in the first queue: the states with
+  // phase 1 and an empty first queue do not exist and are left out.
+  std::vector<int> kept;
+  std::vector<int> number(n, -1);
+  for (int q1 = 0; q1 <= c; q1++)
+    for (int phase = 0; phase < 2; phase++)
+      for (int q2 = 0; q2 <= c; q2++)
+        if (!(q1 == 0 && phase == 1)) {
+          number[index(q1, phase, q2)] = int(kept.size());
+          kept.push_back(index(q1, phase, q2));
+        }
+  std::vector<std::vector<double>> reduced(kept.size(), std::vector<double>(kept.size(), 0.0));
+  Transitions chain(std::uint32_t(kept.size()));
+  for (std::size_t a = 0; a < kept.size(); a++)
+    for (int j = 0; j < n; j++)
+      if (rates[kept[a]][j] > 0) {
+        ASSERT_GE(number[j], 0);
+        reduced[a][number[j]] = rates[kept[a]][j];
+        chain.add(std::uint32_t(a), std::uint32_t(number[j]), rates[kept[a]][j]);
+      }
+  const std::vector<long double> reference = ReferenceStationary(reduced);
+  std::vector<double> exact(reference.begin(), reference.end());
+  const SteadyStateSolver::Result result = SolveSteady(chain, Method::Multilevel, 1e-12);
+  ASSERT_TRUE(result.Converged) << result.Failure;
+  EXPECT_EQ(result.Methods, "multilevel");
+  EXPECT_LE(WorstRelativeError(result.Distribution, exact), 1e-11);
 }
 
 } // namespace
