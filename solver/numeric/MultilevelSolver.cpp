@@ -92,7 +92,9 @@ std::uint32_t Pair(const Rows& rows, ForEach forEach, std::vector<std::uint32_t>
       if (rows.column(e) != i)
         strongest = std::max(strongest, rows.rate(e));
     std::uint32_t free = None, any = None;
-    double freeRate = strongest * WeakShare, anyRate = strongest * WeakShare;
+    const double weakest = strongest * WeakShare;
+    double freeRate = weakest;
+    double anyRate = weakest;
     for (std::uint64_t e = rows.begin(i); e < rows.end(i); e++) {
       const std::uint32_t k = rows.column(e);
       const double r = rows.rate(e);
