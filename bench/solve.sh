@@ -15,7 +15,8 @@
 # bench/results/solve-<stamp>.csv.
 #
 # Usage: bench/solve.sh [--repeat R] [--keep] [--method M] [--epsilon E] [CASE ...]
-#   CASE        model:N, model kanban or fms (default: kanban:5), or mdk:E,
+#   CASE        model:N, model kanban or fms (default: kanban:5), tandem:N (experiment
+#               N - 1 of gen-tandem: c = 3, 31, 255, 1023), or mdk:E,
 #               maintenance:E: experiment E of gen-mdk (K = 5, 20, 1000) or
 #               of gen-maintenance (N = 40, 170)
 #   --repeat R  runs per case (default 3)
@@ -35,7 +36,7 @@ TARGET_CASE=kanban:5
 declare -A TARGETS=([kanban:5]="12 250" [maintenance:1]="30 500")
 
 usage() {
-  sed -n '2,25p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,26p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit "$1"
 }
 
@@ -68,7 +69,7 @@ while [ $# -gt 0 ]; do
     shift
     ;;
   -h | --help) usage 0 ;;
-  kanban:* | fms:* | mdk:* | maintenance:*) cases+=("$1") ;;
+  kanban:* | fms:* | tandem:* | mdk:* | maintenance:*) cases+=("$1") ;;
   *)
     echo "bench/solve.sh: unknown argument '$1' (expected model:N or an option)" >&2
     usage 1
@@ -96,7 +97,7 @@ fi
 
 echo "== Building Release in $BUILD_DIR"
 cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DSSG_TESTS=OFF >/dev/null || exit 1
-cmake --build "$BUILD_DIR" -j "$JOBS" --target ssg-solve gen-kanban gen-fms gen-mdk \
+cmake --build "$BUILD_DIR" -j "$JOBS" --target ssg-solve gen-kanban gen-fms gen-tandem gen-mdk \
   gen-maintenance >/dev/null || {
   echo "bench/solve.sh: build failed" >&2
   exit 1
