@@ -88,26 +88,6 @@ void Normalise(const LinearSystem& system, double* x) {
 // The contraction rate is measured over this many sweeps.
 constexpr std::size_t Window = 16;
 
-// report.ErrorEstimate from the change of the last sweep and that of Window
-// sweeps before: rho = (change / older)^(1 / Window), and the remaining
-// error of a geometric sequence, change rho / (1 - rho).
-void Estimate(LinearSystem::Report& report, double change, double older) {
-  if (change == 0.0) {
-    report.Contraction = 0;
-    report.ErrorEstimate = 0;
-    return;
-  }
-  if (!std::isfinite(older) || !(older > 0)) {
-    report.Contraction = 1;
-    report.ErrorEstimate = std::numeric_limits<double>::infinity();
-    return;
-  }
-  const double rho = std::pow(change / older, 1.0 / double(Window));
-  report.Contraction = rho;
-  report.ErrorEstimate =
-      rho < 1 ? change * rho / (1 - rho) : std::numeric_limits<double>::infinity();
-}
-
 std::string Fixed(double v) {
   std::ostringstream s;
   s.precision(v > 0.999 ? 9 : 3);
@@ -288,11 +268,8 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
         std::isfinite(changes[(it + 1) % (Window + 1)])) {
       probe = 0; // measured once
       LinearSystem::Report rate;
-      Estimate(rate, change, changes[(it + 1) % (Window + 1)]);
-      const double needed = rate.ErrorEstimate <= epsilon ? 0.0
-                            : rate.Contraction < 1        ? std::log(epsilon / rate.ErrorEstimate) /
-                                                         std::log(rate.Contraction)
-                                                   : std::numeric_limits<double>::infinity();
+      EstimateError(rate, change, changes[(it + 1) % (Window + 1)], Window);
+      const double needed = IterationsNeeded(rate, epsilon);
       if (needed > double(SlowSweeps)) {
         *slow = true;
         report.Contraction = rate.Contraction;
@@ -303,7 +280,7 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
       }
     }
     if (change <= epsilon) {
-      Estimate(report, change, changes[(it + 1) % (Window + 1)]);
+      EstimateError(report, change, changes[(it + 1) % (Window + 1)], Window);
       report.Residual = system.residual(x, work);
       if (report.Residual <= tolerance && report.ErrorEstimate <= epsilon) {
         system.clampNegative(x);
@@ -319,7 +296,7 @@ LinearSystem::Report IterativeSolver::Solve(const LinearSystem& system,
   if (system.closed())
     Normalise(system, x);
   const std::uint64_t done = report.Iterations;
-  Estimate(report, changes[done % (Window + 1)], changes[(done + 1) % (Window + 1)]);
+  EstimateError(report, changes[done % (Window + 1)], changes[(done + 1) % (Window + 1)], Window);
   report.Residual = system.residual(x, work);
   report.Method = methodName();
   return report;
@@ -336,6 +313,32 @@ double IterativeSolver::Sweep(const LinearSystem& system, double* x, double* in,
       return SweepRows<true, false>(system, rate, exit, x, in, omega, backward);
     });
   });
+}
+
+void IterativeSolver::EstimateError(LinearSystem::Report& report, double change, double older,
+                                    std::size_t window) {
+  if (change == 0.0) {
+    report.Contraction = 0;
+    report.ErrorEstimate = 0;
+    return;
+  }
+  if (!std::isfinite(older) || !(older > 0)) {
+    report.Contraction = 1;
+    report.ErrorEstimate = std::numeric_limits<double>::infinity();
+    return;
+  }
+  const double rho = std::pow(change / older, 1.0 / double(window));
+  report.Contraction = rho;
+  report.ErrorEstimate =
+      rho < 1 ? change * rho / (1 - rho) : std::numeric_limits<double>::infinity();
+}
+
+double IterativeSolver::IterationsNeeded(const LinearSystem::Report& report, double epsilon) {
+  if (report.ErrorEstimate <= epsilon)
+    return 0.0;
+  if (!(report.Contraction > 0 && report.Contraction < 1))
+    return std::numeric_limits<double>::infinity();
+  return std::log(epsilon / report.ErrorEstimate) / std::log(report.Contraction);
 }
 
 std::string IterativeSolver::EstimateText(const LinearSystem::Report& report) {

@@ -80,6 +80,17 @@ public:
   // report has no rate), for messages.
   static std::string EstimateText(const LinearSystem::Report& report);
 
+  // report.Contraction and ErrorEstimate from the change of the last
+  // iteration and that of `window` iterations before:
+  // rho = (change / older)^(1 / window), and the remaining error of a
+  // geometric sequence, change rho / (1 - rho) (infinite while rho cannot
+  // be measured or is not below 1; 0 for a change of 0).
+  static void EstimateError(LinearSystem::Report& report, double change, double older,
+                            std::size_t window);
+  // The iterations still needed for the report's estimate to reach epsilon
+  // at its contraction: 0 when reached, infinite when not contracting.
+  static double IterationsNeeded(const LinearSystem::Report& report, double epsilon);
+
   // One sweep over the system (Gauss-Seidel for omega 1), in increasing or
   // (backward) decreasing order of the states, with `in` holding the inflow
   // of x, which it keeps current; returns the largest relative change of a

@@ -33,10 +33,10 @@ struct Level {
   std::vector<std::uint32_t> Column;
   std::vector<double> Rate;
   std::vector<double> Exit;
-  std::vector<double> X;              // the iterate
-  std::vector<double> In;             // its inflow
-  std::vector<double> Mass;           // X_I of the finer level's x, from the last build
-  std::vector<std::uint32_t> Members; // number of the finer level's states in each
+  std::vector<double> X;                  // the iterate
+  std::vector<double> In;                 // its inflow
+  std::vector<double> Mass;               // X_I of the finer level's x, from the last build
+  std::vector<std::uint32_t> MemberCount; // of the finer level's states in each
   // For each transition of the finer level (by its index there), the entry
   // of this level it adds to, or None for one inside its aggregate.
   std::vector<std::uint32_t> Target;
@@ -134,9 +134,9 @@ void Pattern(const Rows& rows, ForEach forEach, const std::vector<std::uint32_t>
   // The finer level's states of each aggregate, in order.
   std::vector<std::uint32_t> start(std::size_t(count) + 1, 0);
   forEach([&](std::uint32_t i) { start[aggregate[i] + 1]++; });
-  next.Members.assign(count, 0);
+  next.MemberCount.assign(count, 0);
   for (std::uint32_t a = 0; a < count; a++) {
-    next.Members[a] = start[a + 1];
+    next.MemberCount[a] = start[a + 1];
     start[a + 1] += start[a];
   }
   std::vector<std::uint32_t> members(start[count]);
@@ -189,7 +189,7 @@ void Build(const Rows& rows, ForEach forEach, const std::vector<std::uint32_t>& 
     // The share of the member: a quotient of at most 1 (no overflow when
     // the mass is tiny); an aggregate whose members all have probability 0
     // (so far) weighs them equally.
-    const double w = mass > 0 ? x[i] / mass : 1.0 / double(next.Members[a]);
+    const double w = mass > 0 ? x[i] / mass : 1.0 / double(next.MemberCount[a]);
     if (w == 0.0)
       return;
     for (std::uint64_t e = rows.begin(i); e < rows.end(i); e++) {
@@ -215,7 +215,7 @@ void Disaggregate(ForEach forEach, const std::vector<std::uint32_t>& aggregate, 
   forEach([&](std::uint32_t i) {
     const std::uint32_t a = aggregate[i];
     const double mass = next.Mass[a];
-    x[i] = mass > 0 ? x[i] / mass * next.X[a] : next.X[a] / double(next.Members[a]);
+    x[i] = mass > 0 ? x[i] / mass * next.X[a] : next.X[a] / double(next.MemberCount[a]);
   });
 }
 
@@ -440,26 +440,13 @@ LinearSystem::Report MultilevelSolver::Solve(const LinearSystem& system,
     const double change = Change(system, x, before);
     report.Iterations = cycle;
     changes[cycle % (Window + 1)] = change;
-    const double older = changes[(cycle + 1) % (Window + 1)];
-    if (change == 0.0) {
-      report.Contraction = 0;
-      report.ErrorEstimate = 0;
-    } else if (std::isfinite(older) && older > 0) {
-      report.Contraction = std::pow(change / older, 1.0 / double(Window));
-      report.ErrorEstimate = report.Contraction < 1
-                                 ? change * report.Contraction / (1 - report.Contraction)
-                                 : std::numeric_limits<double>::infinity();
-    } else {
-      report.Contraction = 1;
-      report.ErrorEstimate = std::numeric_limits<double>::infinity();
-    }
+    IterativeSolver::EstimateError(report, change, changes[(cycle + 1) % (Window + 1)], Window);
     if (!std::isfinite(change))
       break;
     // A contraction that cannot reach epsilon within the cycles left ends
     // the method early (not converged) instead of running them all.
-    if (cycle >= 8 * Window && report.Contraction > 0 && report.Contraction < 1 &&
-        report.ErrorEstimate > epsilon &&
-        double(cycle) + std::log(epsilon / report.ErrorEstimate) / std::log(report.Contraction) >
+    if (cycle >= 8 * Window && report.Contraction < 1 &&
+        double(cycle) + IterativeSolver::IterationsNeeded(report, epsilon) >
             double(options.MaxIterations))
       break;
     if (change <= epsilon && report.ErrorEstimate <= epsilon) {
